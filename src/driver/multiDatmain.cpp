@@ -1,0 +1,7 @@
+#include "driver/driver.h"
+
+namespace korvane {
+
+void multiDatmain() {}
+
+}  // namespace korvane
