@@ -1,0 +1,7 @@
+#include "rna/sequenceReader.h"
+
+namespace korvane {
+
+bool openseq(structure&, const std::string&) { return false; }
+
+}  // namespace korvane
