@@ -1,7 +1,194 @@
 #include "rna/sequenceReader.h"
 
+#include <cstdio>
+#include <memory>
+
 namespace korvane {
 
-bool openseq(structure&, const std::string&) { return false; }
+namespace {
+
+constexpr int END = EOF;
+
+struct fileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// Byte reader with one byte of look-ahead over a binary stream; line ends are handled by the
+// reader itself so that LF and CR LF files read alike on every platform.
+class byteSource {
+public:
+    explicit byteSource(std::FILE* f) : file_(f) {}
+    int get() {
+        if (peeked_ != NONE) {
+            const int c = peeked_;
+            peeked_ = NONE;
+            return c;
+        }
+        return std::getc(file_);
+    }
+    int peek() {
+        if (peeked_ == NONE) peeked_ = std::getc(file_);
+        return peeked_;
+    }
+
+private:
+    static constexpr int NONE = -2;
+    std::FILE* file_;
+    int peeked_ = NONE;
+};
+
+// Reads the rest of the current line; returns false when the file ended before a line end.
+// The text is kept without its line end (LF or CR LF).
+bool readLine(byteSource& in, std::string* text) {
+    for (;;) {
+        const int c = in.get();
+        if (c == END) return false;
+        if (c == '\n') {
+            if (text && !text->empty() && text->back() == '\r') text->pop_back();
+            return true;
+        }
+        // Titles longer than a label are cut anyway; keep memory bounded on absurd lines.
+        if (text && text->size() < static_cast<size_t>(LABEL_SIZE)) text->push_back(static_cast<char>(c));
+    }
+}
+
+bool isBaseLetter(int c) {
+    switch (c) {
+        case 'A': case 'C': case 'G': case 'U': case 'T': case 'X': case 'N':
+        case 'a': case 'c': case 'g': case 'u': case 't': case 'x':
+            return true;
+        default:
+            return false;
+    }
+}
+
+enum class lineResult { more, endOfFile, stop, refused };
+
+// Reads the bases of one sequence line into letters. In the semicolon layout '1' ends the sequence.
+lineResult readSequenceLine(byteSource& in, std::string& letters, bool semicolonLayout) {
+    for (;;) {
+        const int c = in.get();
+        if (c == END) return lineResult::endOfFile;
+        if (c == '\n') return lineResult::more;
+        if (c == '\r') {
+            const int next = in.peek();
+            if (next == '\n' || next == END) continue;
+            return lineResult::refused;
+        }
+        if (c == ' ') continue;
+        if (semicolonLayout && c == '1') return lineResult::stop;
+        if (!isBaseLetter(c)) return lineResult::refused;
+        if (letters.size() >= static_cast<size_t>(MAX_SEQUENCE_LENGTH)) return lineResult::refused;
+        letters.push_back(static_cast<char>(c));
+    }
+}
+
+bool readFasta(byteSource& in, std::string& title, std::string& letters) {
+    if (!readLine(in, &title)) return false;  // the file ends inside the title line: no bases
+    bool headersDone = false;
+    bool firstLineRead = false;
+    for (;;) {
+        const int first = in.peek();
+        if (first == END) return true;
+        if (!headersDone && (first == '>' || first == '#')) {
+            if (!readLine(in, nullptr)) return true;
+            continue;
+        }
+        headersDone = true;
+        // A dot-bracket line after the sequence ends it.
+        if (firstLineRead && (first == '(' || first == '.')) return true;
+        firstLineRead = true;
+        switch (readSequenceLine(in, letters, false)) {
+            case lineResult::more: break;
+            // A last line without a line end still belongs to the sequence.
+            case lineResult::endOfFile: return true;
+            case lineResult::stop: return true;
+            case lineResult::refused: return false;
+        }
+    }
+}
+
+bool readSemicolonLayout(byteSource& in, std::string& title, std::string& letters) {
+    if (!readLine(in, nullptr)) return false;  // rest of the first comment line
+    for (;;) {
+        const int first = in.peek();
+        if (first == END) return false;
+        if (first == ';' || static_cast<signed char>(first) < ' ') {
+            if (!readLine(in, nullptr)) return false;
+            continue;
+        }
+        break;
+    }
+    // The title keeps its line end in this layout.
+    if (readLine(in, &title)) title.push_back('\n');
+    for (;;) {
+        // A file that ends before its closing '1' ends the sequence there.
+        switch (readSequenceLine(in, letters, true)) {
+            case lineResult::more: break;
+            case lineResult::endOfFile: return true;
+            case lineResult::stop: return true;
+            case lineResult::refused: return false;
+        }
+    }
+}
+
+}  // namespace
+
+void baseCode(char letter, structure& record, int p) {
+    int code = 0;
+    bool lower = false;
+    switch (letter) {
+        case 'A': code = 1; break;
+        case 'C': code = 2; break;
+        case 'G': code = 3; break;
+        case 'U': case 'T': code = 4; break;
+        case 'a': code = 1; lower = true; break;
+        case 'c': code = 2; lower = true; break;
+        case 'g': code = 3; lower = true; break;
+        case 'u': case 't': code = 4; lower = true; break;
+        default: code = 0; break;
+    }
+    record.seqcode[p] = code;
+    if (lower) {
+        ++record.nlower;
+        // The list is never consulted for prediction; it grows rather than dropping positions.
+        if (record.nlower >= static_cast<int>(record.lowerpos.size())) record.lowerpos.resize(record.nlower + 1, 0);
+        record.lowerpos[record.nlower] = p;
+    }
+}
+
+bool openseq(structure& record, const std::string& path) {
+    record.nlower = 0;
+    std::unique_ptr<std::FILE, fileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) return false;
+    byteSource in(file.get());
+
+    int c = in.get();
+    while (c != END && c != 0xFF && static_cast<signed char>(c) < '!') c = in.get();
+    if (c == END || c == 0xFF) return false;
+
+    std::string title;
+    std::string letters;
+    bool ok = false;
+    if (c == ';') {
+        ok = readSemicolonLayout(in, title, letters);
+    } else if (c == '>' || c == '#') {
+        ok = readFasta(in, title, letters);
+    }
+    if (!title.empty() || c == '>' || c == '#') record.setLabel(1, title);
+    if (!ok || letters.empty()) return false;
+
+    const int n = static_cast<int>(letters.size());
+    record.nbases = n;
+    record.allocateSequence(n);
+    for (int p = 1; p <= n; ++p) {
+        record.seqchars[p] = letters[p - 1];
+        record.histnum[p] = p;
+        baseCode(letters[p - 1], record, p);
+    }
+    auto row = record.pairs(1);
+    std::fill(row.begin(), row.end(), 0);
+    return true;
+}
 
 }  // namespace korvane

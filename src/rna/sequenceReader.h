@@ -7,8 +7,15 @@
 
 namespace korvane {
 
+// Longest sequence accepted; far above any real RNA, it keeps one absurd file from exhausting
+// memory or time for the whole batch. Longer sequences are refused like unreadable ones.
+constexpr int MAX_SEQUENCE_LENGTH = 1'000'000;
+
 // True when at least one base was read; the record then holds the title in label[1], the
 // letters, codes and numbering, and structure 1 unpaired. Fails silently otherwise.
 bool openseq(structure& record, const std::string& path);
+
+// Sets seqcode[p] for a sequence letter and records lower-case positions in lowerpos.
+void baseCode(char letter, structure& record, int p);
 
 }  // namespace korvane
