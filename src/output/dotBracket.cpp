@@ -1,0 +1,36 @@
+#include <algorithm>
+#include <fstream>
+#include <string>
+
+#include "output/output.h"
+
+namespace korvane {
+
+void writeDotBracket(const structure& record, const std::string& path) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (!file) return;
+
+    const int n = record.nbases;
+    const std::string sequence = n > 0 ? record.seqchars.substr(1, static_cast<size_t>(n)) : std::string();
+    // nstructs never reaches capacity in a sound record; the bound keeps a broken one in its slots.
+    const int last = std::min(record.nstructs, record.capacity - 1);
+    std::string block;
+    for (int k = 1; k <= last; ++k) {
+        const auto partners = record.pairs(k);
+        block.assign("> ");
+        block += record.label[k];
+        block += '\n';
+        block += sequence;
+        block += '\n';
+        for (int i = 1; i <= n; ++i) {
+            const int p = partners[i];
+            block += p > i ? '(' : (p != 0 && p < i ? ')' : '.');
+        }
+        block += '\n';
+        file.write(block.data(), static_cast<std::streamsize>(block.size()));
+        if (!file) return;
+    }
+    file.close();
+}
+
+}  // namespace korvane

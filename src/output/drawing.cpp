@@ -1,0 +1,145 @@
+#include "output/drawing.h"
+
+#include <algorithm>
+#include <charconv>
+#include <filesystem>
+#include <iostream>
+#include <string_view>
+
+#include "output/output.h"
+#include "rna/structure.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr double NUCLEOTIDE_SPACING = 30;
+constexpr double FIRST_Y = 36;
+constexpr double LABEL_MARGIN = 72;  // room for the number labels, none with a linker
+constexpr double COLUMN_OFFSET = 30;
+constexpr double LABEL_X = 30;
+constexpr int LABEL_STEP = 10;
+constexpr double ARC_FACTOR = 0.7;
+constexpr double ARC_RIGHT_MARGIN = 30;
+constexpr double BOTTOM_MARGIN = 72;
+constexpr char LINKER_LETTER = 'I';
+constexpr int NUMBER_BUFFER = 32;
+
+const std::string OUT_OF_RANGE = "Structure number out of range.";
+
+double positionY(int i) { return FIRST_Y + NUCLEOTIDE_SPACING * (i - 1); }
+
+// Above 33,333 bases the coordinates reach seven digits and keep the six-digit rounding of the
+// default formatting, exactly as the records carry them.
+std::string nucleotideRecord(char letter, int i, int n, double columnX, bool hasLinker) {
+    const double y = positionY(i);
+    std::string record(1, letter);
+    record += "  ";
+    record += drawingNumber(columnX) + ' ' + drawingNumber(y) + ' ';
+    if (i < n) {
+        record += drawingNumber(columnX) + ' ' + drawingNumber(y + NUCLEOTIDE_SPACING) + ' ';
+    } else {
+        record += "-1 -1 ";
+    }
+    if (!hasLinker && i % LABEL_STEP == 0) {
+        record += drawingNumber(LABEL_X) + ' ' + drawingNumber(y) + ' ' + std::to_string(i);
+    } else {
+        record += "-1 -1 -1";
+    }
+    return record;
+}
+
+// The y a record carries (its third token). A linker has an empty record: its own y is used.
+double recordY(const std::string& record, int i) {
+    if (record.empty()) return positionY(i);
+    size_t start = 0;
+    for (int skip = 0; skip < 2; ++skip) {
+        start = record.find_first_not_of(' ', start);
+        start = record.find(' ', start);
+    }
+    start = record.find_first_not_of(' ', start);
+    double y = 0;
+    std::from_chars(record.data() + start, record.data() + record.size(), y);
+    return y;
+}
+
+}  // namespace
+
+std::string drawingNumber(double value) {
+    char buffer[NUMBER_BUFFER];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
+    return std::string(buffer, result.ptr);
+}
+
+std::string structureImage::readStructure(const std::string& ctPath, int number) {
+    nucleotides.clear();
+    pairs.clear();
+    structure record(STRUCTURE_SLOTS);
+    readCtFile(record, ctPath);
+    if (number < 1 || number > record.nstructs) return OUT_OF_RANGE;
+
+    const int n = record.nbases;
+    title = record.label[1];
+    for (int i = 1; i <= n; ++i) {
+        if (record.seqchars[static_cast<size_t>(i)] == LINKER_LETTER) {
+            hasLinker = true;
+            break;
+        }
+    }
+    maxY = n * NUCLEOTIDE_SPACING + BOTTOM_MARGIN;
+    const double margin = hasLinker ? 0 : LABEL_MARGIN;
+    const double columnX = margin + COLUMN_OFFSET;
+
+    nucleotides.reserve(static_cast<size_t>(n));
+    for (int i = 1; i <= n; ++i) {
+        const char letter = record.seqchars[static_cast<size_t>(i)];
+        nucleotides.push_back(letter == LINKER_LETTER ? std::string() : nucleotideRecord(letter, i, n, columnX, hasLinker));
+    }
+
+    const auto partners = record.pairs(number);
+    for (int j = 1; j <= n; ++j) {
+        const int t = partners[static_cast<size_t>(j)];
+        if (t <= j || t > n) continue;
+        const double yj = recordY(nucleotides[static_cast<size_t>(j - 1)], j);
+        const double yt = recordY(nucleotides[static_cast<size_t>(t - 1)], t);
+        const double controlX = columnX + ARC_FACTOR * (yt - yj);
+        const double controlY = (yj + yt) / 2;
+        maxX = std::max(maxX, margin + controlX + ARC_RIGHT_MARGIN);
+        pairs.push_back(std::to_string(j) + '-' + std::to_string(t) + ' ' + drawingNumber(columnX) + ' ' +
+                        drawingNumber(yj) + ' ' + drawingNumber(controlX) + ' ' + drawingNumber(controlY) + ' ' +
+                        drawingNumber(columnX) + ' ' + drawingNumber(yt));
+    }
+    return {};
+}
+
+void drawingRequest::run() const {
+    std::string error;
+    // The file holds one drawing: "every structure" comes down to structure 1.
+    const int first = structureNumber == -1 ? 1 : structureNumber;
+    const int last = first;
+
+    std::error_code ignored;
+    if (std::filesystem::is_regular_file(outputFile, ignored)) std::filesystem::remove(outputFile, ignored);
+
+    for (int number = first; number <= last; ++number) {
+        structureImage image;
+        error = image.readStructure(inputFile, number);
+        // A picture that cannot be written has no report of its own; the run goes on.
+        if (error.empty()) static_cast<void>(image.writeImage(outputFile));
+        if (!error.empty()) break;
+    }
+    if (!error.empty()) {
+        std::cerr << '\n' << error << '\n';
+        std::cerr << '\n' << description << " complete with errors." << '\n';
+    }
+}
+
+int drawCtFile(const std::string& ctPath, const std::string& svgPath) {
+    drawingRequest request;
+    request.inputFile = ctPath;
+    request.outputFile = svgPath;
+    request.run();
+    return 0;
+}
+
+}  // namespace korvane
