@@ -1,0 +1,183 @@
+#include "output/svgWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "output/drawing.h"
+#include "output/output.h"
+#include "outputTestFiles.h"
+
+using namespace korvane;
+using namespace korvane::outputtest;
+
+namespace {
+
+const std::string FONT_GROUP = "<g font-size=\"16\">\n";
+const std::string BLACK_TEXT = "fill=\"rgb(0,0,0)\" stroke=\"rgb(0,0,0)\"";
+
+std::string expectedFile(const std::string& name) {
+    return readText(std::string(KORVANE_SOURCE_DIR) + "/tests/data/output/" + name);
+}
+
+// A one-pair image over the given nucleotide records.
+structureImage imageOf(std::vector<std::string> nucleotides, std::string title = "") {
+    structureImage image;
+    image.nucleotides = std::move(nucleotides);
+    image.pairs = {"1-2 102 36 123 51 102 66"};
+    image.maxX = 790;
+    image.maxY = 853;
+    image.title = std::move(title);
+    return image;
+}
+
+std::string written(const structureImage& image) {
+    scratchFile file("image.svg");
+    EXPECT_TRUE(image.writeImage(file.path()));
+    return readText(file.path());
+}
+
+// What the title group holds, between its opening and closing lines.
+std::string titleGroup(const std::string& svg) {
+    const size_t start = svg.find(FONT_GROUP);
+    const size_t end = svg.rfind("</g>\n</svg>\n");
+    if (start == std::string::npos || end == std::string::npos) return "<no title group>";
+    return svg.substr(start + FONT_GROUP.size(), end - start - FONT_GROUP.size());
+}
+
+std::string repeated(const std::string& text, int times) {
+    std::string result;
+    for (int k = 0; k < times; ++k) result += text;
+    return result;
+}
+
+std::string titleLine(const std::string& text) {
+    return "<text x=\"36\" y=\"892\" " + BLACK_TEXT + ">" + text + "</text>\n";
+}
+
+}  // namespace
+
+TEST(svgWriterWrites, hairpinExampleByteForByte) {
+    scratchFile ct("hairpin.ct");
+    scratchFile svg("hairpin.svg");
+    structure record = recordOf("GGGAAACCC", "t1");
+    record.energy[1] = -12;
+    for (int k = 0; k < 3; ++k) addPair(record, 1, 1 + k, 9 - k);
+    ctoutWithNum(record, ct.path(), false, 1, 1);
+    drawCtFile(ct.path(), svg.path());
+    EXPECT_EQ(readText(svg.path()), expectedFile("gggaaaccc.svg"));
+}
+
+TEST(svgWriterWrites, structureWithoutPairsGivesFiveLines) {
+    scratchFile ct("nopairs.ct");
+    scratchFile svg("nopairs.svg");
+    ctoutWithNum(recordOf("GGGAAACCC", "t1"), ct.path(), false, 1, 1);
+    drawCtFile(ct.path(), svg.path());
+    EXPECT_EQ(readText(svg.path()), expectedFile("nopairs.svg"));
+}
+
+TEST(svgWriterWrites, labelMasksWidenWithTheDigits) {
+    EXPECT_NE(written(imageOf({"A  102 306 102 336 30 306 10"}))
+                  .find("<line style=\"fill:none;stroke-width:1\" stroke=\"rgb(0,0,0)\" x1=\"102\" y1=\"306\" "
+                        "x2=\"30\" y2=\"306\"/> <rect x=\"15\" y=\"294\" width=\"30\" height=\"24\" "
+                        "fill=\"rgb(255,255,255)\" stroke=\"rgb(255,255,255)\"/> <text x=\"15\" y=\"314\" " +
+                        BLACK_TEXT + ">10</text> <circle "),
+              std::string::npos);
+    const std::pair<std::string, std::string> cases[] = {
+        {"100", "<rect x=\"7.5\" y=\"24\" width=\"45\""},
+        {"1000", "<rect x=\"0\" y=\"24\" width=\"60\""},
+        {"10000", "<rect x=\"-7.5\" y=\"24\" width=\"75\""}};
+    for (const auto& [label, rect] : cases) {
+        const std::string svg = written(imageOf({"A  102 36 -1 -1 30 36 " + label}));
+        EXPECT_NE(svg.find(rect), std::string::npos) << label;
+        EXPECT_NE(svg.find(">" + label + "</text>"), std::string::npos) << label;
+    }
+}
+
+TEST(svgWriterWrites, lowerCaseGSitsHigher) {
+    const std::string svg = written(imageOf({"g  102 36 102 66 -1 -1 -1", "G  102 66 -1 -1 -1 -1 -1"}));
+    EXPECT_NE(svg.find("<text x=\"94\" y=\"41\" " + BLACK_TEXT + ">g</text>"), std::string::npos);
+    EXPECT_NE(svg.find("<text x=\"94\" y=\"74\" " + BLACK_TEXT + ">G</text>"), std::string::npos);
+}
+
+TEST(svgWriterWrites, scaleFitsTheWiderOrTheLongerSide) {
+    structureImage image = imageOf({"A  102 36 -1 -1 -1 -1 -1"});
+    image.maxX = 1580;
+    image.maxY = 100;
+    EXPECT_NE(written(image).find("<g transform=\"scale(0.5)\">\n"), std::string::npos);
+    image.maxX = 100;
+    image.maxY = 3412;
+    EXPECT_NE(written(image).find("<g transform=\"scale(0.25)\">\n"), std::string::npos);
+}
+
+TEST(svgWriterWrites, outlineColourFollowsCircleOutline) {
+    structureImage image = imageOf({"A  102 36 -1 -1 -1 -1 -1"});
+    image.circleOutline = true;
+    EXPECT_NE(written(image).find("fill=\"rgb(255,255,255)\" stroke=\"rgb(0,0,0)\"/>"), std::string::npos);
+}
+
+TEST(svgWriterTitles, trimmingRemovalAndLength) {
+    const std::string a45(45, 'a');
+    const std::pair<std::string, std::string> cases[] = {
+        {"  ENERGY = -1.2  t1", titleLine("ENERGY = -1.2  t1")},
+        {a45, titleLine(a45)},
+        {a45 + "b", titleLine(std::string(42, 'a') + "...")},
+        {" \t(" + a45 + ")\r\n", titleLine(a45)},
+        {"()<>", ""},
+        {"   ", titleLine("   ")},
+        {"(t1) <x>", titleLine("t1 x")},
+        {"", ""},
+        {"TEXTSTRING COLOR LOCX SCALEFACTOR", titleLine("TEXTSTRING COLOR LOCX SCALEFACTOR")},
+    };
+    for (const auto& [title, expected] : cases) {
+        EXPECT_EQ(titleGroup(written(imageOf({"A  102 36 -1 -1 -1 -1 -1"}, title))), expected) << title;
+    }
+}
+
+TEST(svgWriterTitles, specialCharactersAreEscapedAfterTheRules) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Tom & Jerry \"q\"", titleLine("Tom &amp; Jerry &quot;q&quot;")},
+        {std::string(45, '&'), titleLine(repeated("&amp;", 45))},
+        {"bell\x07 caf\xc3\xa9 latin\xe9", titleLine("bell? caf\xc3\xa9 latin?")},
+        // The cut falls inside a two-byte character: its first byte cannot stand alone.
+        {std::string(41, 'a') + "\xc3\xa9" + "bbbb", titleLine(std::string(41, 'a') + "?...")},
+    };
+    for (const auto& [title, expected] : cases) {
+        EXPECT_EQ(titleGroup(written(imageOf({"A  102 36 -1 -1 -1 -1 -1"}, title))), expected) << title;
+    }
+    const std::string svg = written(imageOf({"&  102 36 102 66 -1 -1 -1", "<  102 66 -1 -1 -1 -1 -1"}));
+    EXPECT_NE(svg.find(">&amp;</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">&lt;</text>"), std::string::npos);
+}
+
+TEST(svgWriterWrites, colourTable) {
+    EXPECT_EQ(colorValue("White"), "\"rgb(255,255,255)\"");
+    EXPECT_EQ(colorValue("Light Blue"), "\"rgb(0,171,255)\"");
+    EXPECT_EQ(colorValue("Yellow"), "\"rgb(212,212,44)\"");
+    EXPECT_EQ(colorValue("Black"), "\"rgb(0,0,0)\"");
+    EXPECT_EQ(colorValue("white"), "\"rgb(0,0,0)\"");
+}
+
+TEST(svgWriterWrites, unwritablePathReportsFalse) {
+    EXPECT_FALSE(imageOf({"A  102 36 -1 -1 -1 -1 -1"}).writeImage("/nonexistent-korvane-folder/x.svg"));
+}
+
+TEST(svgWriterWellFormed, xmllintAcceptsAPictureWithSpecialCharacters) {
+    if (std::system("command -v xmllint >/dev/null 2>&1") != 0) GTEST_SKIP() << "xmllint is not installed";
+    scratchFile ct("special.ct");
+    scratchFile svg("special.svg");
+    std::string text = "   12  ENERGY = -3.4  A&B <c> \"d\" (e) caf\xe9\x01\n";
+    const std::string letters = "&<>\"gGAUIacu";
+    for (int i = 1; i <= 12; ++i) {
+        const int partner = i <= 3 ? 13 - i : (i >= 10 ? 13 - i : 0);
+        text += std::to_string(i) + ' ' + letters[i - 1] + " 0 0 " + std::to_string(partner) + ' ' +
+                std::to_string(i) + '\n';
+    }
+    writeText(ct.path(), text);
+    drawCtFile(ct.path(), svg.path());
+    const std::string svgText = readText(svg.path());
+    ASSERT_NE(svgText.find("<path"), std::string::npos);
+    EXPECT_EQ(std::system(("xmllint --noout '" + svg.path() + "'").c_str()), 0) << svgText;
+}
