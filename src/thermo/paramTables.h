@@ -11,6 +11,7 @@ constexpr int INFINITE = 14000;     // forbidden or absent combination
 constexpr int CODES = 6;            // base codes per table dimension
 constexpr int MAX_LOOP_TABLE = 30;  // loop-size tables cover 1..30
 constexpr int MAX_SPECIAL_HAIRPINS = 200;
+constexpr float RT_KCAL_37 = 0.61633f;  // R*T in kcal/mol at 310.15 K
 
 namespace detail {
 template <int D>
@@ -70,7 +71,7 @@ struct paramTables {
     codeGrid<4> tstacki23{};
     codeGrid<4> tstacki1n{};
     specialHairpins hexaloop{};  // eight-nucleotide keys
-    float rtKcal = 0.61633f;
+    float rtKcal = RT_KCAL_37;
     float loopExtrapolation = 0.0f;  // ten times the file value, tenths of kcal/mol
 
     // int22, int21 and int11 start INFINITE; everything else is written by the reader.
