@@ -1,0 +1,149 @@
+#pragma once
+// One prediction: the stem pool of a sequence and the pass-by-pass assembly of its structure.
+// Positions, pool slots, structure numbers and pseudohelix rows are 1-based.
+
+#include <array>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "rna/structure.h"
+#include "thermo/paramTables.h"
+
+namespace korvane {
+
+constexpr int STEM_POOL_SLOTS = 10000;     // slots 0..9999; slot 0 unused
+constexpr int STEM_POOL_OVERFLOW = 9999;   // finding this many stems overflows the pool
+constexpr int STEM_END_MARK = -2;          // start of the slot after the last stem
+constexpr int STEM_REMOVED = -99999;       // start of a stem the next compaction drops
+constexpr int MIN_STEM_LENGTH = 3;         // pairs
+constexpr int MIN_HAIRPIN_LOOP = 3;        // unpaired positions inside the innermost pair
+constexpr int MIN_STEM_SPAN = 2 * MIN_STEM_LENGTH + 2;  // smallest end - start searched
+constexpr int ENERGY_DIFF_SLOTS = 10000;
+constexpr int ENERGY_DIFF_FIRST = -10000;  // energyDiff[0]
+constexpr double GAP_RATIO = 0.8;
+
+constexpr int MAX_NUM_PSEUDOHELICES = 3000;
+constexpr int MAX_TRUE_STEMS_IN__PSEUDOHELCE = 30;  // member entries plus the -1 end mark
+constexpr int PSEUDOHELIX_ROW_SIZE = MAX_TRUE_STEMS_IN__PSEUDOHELCE + 1;
+constexpr int PSEUDOHELIX_MIN_SPAN = 16;  // end - start of a stem that may head a chain
+
+constexpr int SAT_PASS_LIMIT = 200;  // compared after the counter (starting at 1) is advanced
+constexpr int VARN_CAP = 100;        // candidates merged per pass at most
+
+constexpr int INT_STACK_INITIAL = 3000;
+
+// Pairs (start + k, end - k) for k < length. A negative start marks a removed or sheltered stem.
+struct stem {
+    int start = 0;
+    int end = 0;
+    int length = 0;
+};
+
+// Row of pseudoHelicesPool: [0] member count, [1..m] pool slots outermost first, [m+1] -1.
+using pseudohelixRow = std::array<int, PSEUDOHELIX_ROW_SIZE>;
+
+// Last-in-first-out integers; grows when full and keeps its contents.
+class intStack {
+public:
+    intStack() { items_.reserve(INT_STACK_INITIAL); }
+    void push(int value) { items_.push_back(value); }
+    // False when empty (out unchanged).
+    bool pop(int& out);
+    bool empty() const { return items_.empty(); }
+    void clear() { items_.clear(); }
+
+private:
+    std::vector<int> items_;
+};
+
+// True when entries 1..n of the pair table are symmetric and no two pairs cross.
+bool isNestedPairs(std::span<const int> table, int n);
+
+// True when every structure 1..nstructs of record is nested; prints the first fault otherwise.
+bool isStackStruct(const structure& record);
+
+// How SAT scores the candidates of a pass. Both give the same energies; reference builds every
+// candidate structure and evaluates it whole, incremental re-evaluates only the loops a stem
+// changes (and falls back to reference for a pass whose candidates are not all plain).
+enum class candidateScoring { incremental, reference };
+
+struct candidateCache;  // per-stem energy changes carried between passes
+
+struct foldJob {
+    std::vector<pseudohelixRow> pseudoHelicesPool;  // rows 0..MAX_NUM_PSEUDOHELICES; empty until the first pass
+    int numOfPseudoHelices = 0;
+    std::vector<stem> stemPool;  // STEM_POOL_SLOTS slots once searched
+    int numOfstemsInPool = 0;
+    double gapRatio = GAP_RATIO;
+    std::vector<int> energyDiff;  // [ENERGY_DIFF_SLOTS], tenths of kcal/mol
+    structure subStructure;       // candidates of the current pass
+    structure finalStructure;     // the assembled result, pairing in structure 1
+    const paramTables* tables;    // not owned
+    candidateScoring scoring = candidateScoring::incremental;
+
+    // Reads the sequence of inputPath into both records; an unreadable file leaves nbases 0.
+    foldJob(const std::string& inputPath, const paramTables* tables);
+    ~foldJob();
+    foldJob(const foldJob&) = delete;
+    foldJob& operator=(const foldJob&) = delete;
+
+    // Fills the pool with every maximal stem. False when none was found or the pool overflowed.
+    bool findMaxStems();
+    // True when (start, end, length) is a stem of this sequence; prints why not otherwise.
+    bool isAstem(int start, int end, int length) const;
+    // Drops the stems marked STEM_REMOVED, keeping the order of the others.
+    void compactStemPool();
+
+    // Rebuilds the pseudohelix table from the pool; always true.
+    bool findPseudolelices();
+    // Empties every pseudohelix (member count 0); the count of rows stays.
+    void controlPseudoHelicesPool();
+
+    // Collects into noConf (remade, N + 1 entries) the pairs of candidates 1..v that keep it
+    // nested; a stem candidate with no pair kept gets its stem slot negated in stemref.
+    void handleConficts(int v, std::vector<int>& noConf);
+    // Removes the stems of candidates 1..v and cuts every stem that clashes with an accepted one.
+    void trimStemPool(int v);
+
+    // Adds to candidates 1..m of subStructure the pairs of their stems and sets their stemref.
+    void asmbEvyStm_PseudoStm2Structs(int m);
+    // Checks subStructure and scores structure which (0: all) into its energy.
+    void calCulateSubFreeEnergy(int which);
+    // Checks finalStructure and scores its structure 1.
+    void calCulateFinFreeEnergy();
+    // energyDiff[k] = energy[k + 1] - energy[k] of the sorted candidates, k = 1..numOfstemsInPool-1.
+    void computeEnergyDiff();
+    // Index of the widest gap among candidates first..count-1 (energies <= 0), or count when
+    // that gap is below threshold.
+    int maxDiffIndex(int count, double threshold, int first) const;
+    // Number of leading candidates before the varn's gap (at least 1).
+    int findVarn() const;
+    // Adds the pairs of noConf to structure 1 of finalStructure and releases noConf.
+    void assemble(std::vector<int>& noConf);
+
+    // One scoring step of a pass: candidates 1..m of subStructure (pool stems, then
+    // pseudohelices) get their stemref and energy, in pool order. True when nothing was printed
+    // (the incremental way ran); the reference way prints what the checks find.
+    bool scoreCandidates(int m);
+
+    // Assembles finalStructure pass by pass. Precondition: findMaxStems() returned true.
+    void SAT();
+
+    // Figures of the last search and SAT, for benchmarks.
+    int stemsFound() const { return stemsFound_; }
+    int passesRun() const { return passesRun_; }
+    int incrementalPasses() const { return incrementalPasses_; }
+
+private:
+    int stemsFound_ = 0;
+    int passesRun_ = 0;
+    int incrementalPasses_ = 0;
+    std::unique_ptr<candidateCache> cache_;
+
+    void scoreReference(int m);
+    bool scoreIncremental(int m);
+};
+
+}  // namespace korvane
