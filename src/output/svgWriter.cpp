@@ -40,11 +40,14 @@ constexpr int DOCUMENT_FONT_SIZE = 24;
 constexpr double PAGE_WIDTH = 790;
 constexpr double PAGE_HEIGHT = 905;
 constexpr double SPACE_BELOW_DRAWING = 52;
-constexpr double TITLE_Y = PAGE_HEIGHT - 18 + 5;
+constexpr double TITLE_BAND = 18;          // the title band above the page bottom
+constexpr double TITLE_BASELINE_DROP = 5;  // baseline below the band's top
+constexpr double TITLE_Y = PAGE_HEIGHT - TITLE_BAND + TITLE_BASELINE_DROP;
 constexpr size_t LONGEST_TITLE = 45;
 constexpr size_t CUT_TITLE = 42;
 constexpr double LABEL_DIGIT_WIDTH = 15;
 constexpr double LABEL_HALF_HEIGHT = 12;
+constexpr double LABEL_BASELINE_RISE = 4;  // number baseline above the mask's lower edge
 constexpr double TEXT_BASELINE_DROP = 8;  // a letter's baseline sits below the circle centre
 constexpr double LOWER_G_DROP = 5;        // a lower-case g hangs below its baseline
 constexpr double LETTER_SHIFT_X = 8;
@@ -138,7 +141,7 @@ std::string nucleotideLine(std::string_view record, bool circleOutline) {
                                     {"LOCY", drawingNumber(labelY - LABEL_HALF_HEIGHT)},
                                     {"WIDTH", drawingNumber(width)}, {"HEIGHT", drawingNumber(BOX_HEIGHT)}});
         line += ' ';
-        line += textElement(left, drawingNumber(labelY - LABEL_HALF_HEIGHT + BOX_HEIGHT - 4),
+        line += textElement(left, drawingNumber(labelY - LABEL_HALF_HEIGHT + BOX_HEIGHT - LABEL_BASELINE_RISE),
                             std::to_string(labelNumber));
         line += ' ';
     }
@@ -284,12 +287,16 @@ bool structureImage::writeImage(const std::string& path) const {
         svg += fillTemplate(SCALE_TEMPLATE, {{"SCALEFACTOR", drawingNumber(scale)}});
         svg += '\n';
         for (const auto& record : pairs) {
-            svg += arcLine(record);
+            const std::string arc = arcLine(record);
+            if (arc.empty()) continue;
+            svg += arc;
             svg += '\n';
         }
         for (const auto& record : nucleotides) {
             if (record.empty()) continue;  // linker bases are not drawn
-            svg += nucleotideLine(record, circleOutline);
+            const std::string line = nucleotideLine(record, circleOutline);
+            if (line.empty()) continue;
+            svg += line;
             svg += '\n';
         }
         svg += GROUP_END;
