@@ -43,11 +43,19 @@ FAKE_KORVANE = textwrap.dedent('''\
                 out.write("%5i%2c%8i%5i%5i%5i\\n" % (i, seq[i - 1], i - 1, (i + 1) % (n + 1), partner[i], i))
     ''')
 
+# Stands in for bench/fold's fold_bench: FOLDER --dat DIR, a table with a header line.
 FAKE_FOLD = textwrap.dedent('''\
     #!/usr/bin/env python3
     import os, sys
-    for path in sys.argv[1:]:
-        print(os.path.basename(path), "stems 12 passes 4")
+    folder, flag, dat = sys.argv[1:]
+    if flag != "--dat" or not os.path.isdir(dat):
+        sys.exit(2)
+    print("%-40s %6s %6s %6s %8s %9s" % ("file", "length", "stems", "passes", "energy", "ms"))
+    for f in sorted(os.listdir(folder)):
+        if f.endswith(".fasta"):
+            print("%-40s %6d %6d %6d %8.1f %9.3f" % (f[:-6], 12, 12, 4, -1.5, 0.5))
+            print("  printed: in isAstem returen false, 1 2 3")
+    print("files 9, bases 99, total 1.0 ms, slowest 0.5 ms")
     ''')
 
 
@@ -96,7 +104,8 @@ class benchRunTest(unittest.TestCase):
                               capture_output=True, text=True, timeout=120)
 
     def rows(self, output, section):
-        block = output.split(f"{section}\n\n", 1)[1].split("\n\n", 1)[0].splitlines()[2:]
+        # The section whose title starts with section; rows keyed by their first word.
+        block = output.split(f"\n{section}", 1)[1].split("\n\n", 2)[1].splitlines()[2:]
         return {line.split()[0]: line.split() for line in block}
 
     def test_scores_speed_rows_and_families(self):
@@ -111,11 +120,11 @@ class benchRunTest(unittest.TestCase):
         done = self.bench("--markdown", markdown, "--fold", self.fold)
         self.assertEqual(done.returncode, 0, done.stderr)
 
-        speed = self.rows(done.stdout, "Per molecule (one korvane run each, best of 1)")
+        speed = self.rows(done.stdout, "Per molecule")
         self.assertEqual(sorted(speed), ["alpha", "bad", "beta", "quiet", "solo"])
-        self.assertEqual(speed["alpha"][1:4], ["12", "12", "4"])
+        self.assertEqual(speed["alpha"][1:5], ["12", "12", "4", "0.50"])
         self.assertEqual(speed["alpha"][-1], "ok")
-        self.assertEqual(speed["quiet"][6:], ["no", "CT"])
+        self.assertEqual(speed["quiet"][7:], ["no", "CT"])
         self.assertEqual(speed["bad"][-1], "invalid")
 
         accuracy = self.rows(done.stdout, "Accuracy per molecule")
@@ -147,14 +156,14 @@ class benchRunTest(unittest.TestCase):
         self.assertRegex(totals, r"runs ending with a CT that has pairs\s+1\n")
         self.assertRegex(totals, r"same CT files from the folder run and the single runs\s+yes")
         self.assertIn("stems and passes: no in-process bench program", done.stdout)
-        self.assertEqual(self.rows(done.stdout, "Per molecule (one korvane run each, "
-                                                "best of 1)")["alpha"][2:4], ["-", "-"])
+        self.assertEqual(self.rows(done.stdout, "Per molecule")["alpha"][2:5],
+                         ["-", "-", "-"])
 
     def test_crashing_run_is_reported(self):
         self.add("crash", "GGGAAAAAACCC", {(1, 12)})
         done = self.bench("--fold", "none")
         self.assertEqual(done.returncode, 0, done.stderr)
-        speed = self.rows(done.stdout, "Per molecule (one korvane run each, best of 1)")
+        speed = self.rows(done.stdout, "Per molecule")
         self.assertEqual(speed["crash"][-2:], ["exit", "1"])
 
     def test_refuses_missing_or_empty_folder(self):
@@ -204,10 +213,14 @@ class inputsTest(unittest.TestCase):
             self.assertIn("expected columns name and family", str(caught.exception))
 
     def test_fold_output_is_read_per_name(self):
-        text = "alpha.fasta stems 12 passes 4\nnoise line\nbeta stems: 3 passes: 2 ms 0.4\n"
+        text = ("file   length stems passes energy ms\n"
+                "alpha      12    12      4   -1.5  0.512\n"
+                "  printed: a b c d e f\n"
+                "beta  30 x 2 -1.0 0.1\n"
+                "files 2, bases 42, total 1.0 ms, slowest 0.5 ms\n")
         self.assertEqual(benchrun.parseFoldOutput(text),
-                         {"alpha": ("12", "4"), "beta": ("3", "2")})
-
+                         {"alpha": {"stems": 12, "passes": 4, "ms": 0.512}})
+        self.assertEqual(benchrun.parseFoldOutput("alpha 12 12 4 -1.5 0.5\n"), {})
 
 if __name__ == "__main__":
     unittest.main()
