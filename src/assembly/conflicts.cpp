@@ -82,7 +82,7 @@ bool isStackStruct(const structure& record) {
 void foldJob::handleConficts(int v, std::vector<int>& noConf) {
     const int n = subStructure.nbases;
     noConf.assign(static_cast<size_t>(n) + 1, 0);
-    v = std::min(v, subStructure.nstructs);
+    v = std::min(v, subStructure.capacity - 1);  // assemble has already reset nstructs to 1
     for (int s = 1; s <= v; ++s) {
         auto& ref = subStructure.stemref[s];
         const int i = ref[0];
@@ -118,7 +118,7 @@ void foldJob::trimStemPool(int v) {
     std::vector<char> available(static_cast<size_t>(n) + 2, 1);
     std::vector<int> scratch(static_cast<size_t>(n) + 2, 0);
     auto inRange = [n](int p) { return p >= 1 && p <= n; };
-    v = std::min(v, subStructure.nstructs);
+    v = std::min(v, subStructure.capacity - 1);  // assemble has already reset nstructs to 1
 
     for (int s = 1; s <= v; ++s) {
         const auto& ref = subStructure.stemref[s];

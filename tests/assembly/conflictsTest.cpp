@@ -207,6 +207,7 @@ TEST_F(trimTest, keepsTheFirstSurvivingRunOfAPartlyCoveredStem) {
     korvane::testing::setPool(*job, {{10, 31, 5}, {30, 50, 3}, {60, 75, 3}});
     // A rejected candidate leaves the pool without trimming anything; a pseudohelix is passed over.
     candidates({{30, 50, 3, 2}, {-1, -1, -1, 1}, {60, 75, 3, -3}});
+    job->subStructure.nstructs = 1;  // as assemble leaves it before the pass trims
     EXPECT_EQ(trim(3), "");
     job->compactStemPool();
     EXPECT_EQ(poolOf(*job), (tripleList{{12, 29, 3}}));

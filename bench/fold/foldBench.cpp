@@ -1,0 +1,117 @@
+// fold_bench [folder] [--reference] [--dat DIR]
+// Folds every *.fasta of folder (default: the dev set beside the clone, ../shared/bench/dev) and
+// prints per file its length, stem count, passes, wall time and any diagnostic the fold printed,
+// then totals and the peak memory of the process. --reference scores candidates the plain way.
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "assembly/foldJob.h"
+#include "thermo/thermoLoader.h"
+
+namespace {
+
+constexpr const char* DEFAULT_FOLDER = KORVANE_SOURCE_DIR "/../shared/bench/dev";
+constexpr const char* DEFAULT_DAT = KORVANE_SOURCE_DIR "/dat";
+
+struct fileResult {
+    std::string name;
+    int length = 0;
+    int stems = 0;
+    int passes = 0;
+    int energy = 0;
+    double milliseconds = 0;
+    std::string printed;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string folder = DEFAULT_FOLDER;
+    std::string dat = DEFAULT_DAT;
+    bool reference = false;
+    for (int a = 1; a < argc; ++a) {
+        const std::string arg = argv[a];
+        if (arg == "--reference") {
+            reference = true;
+        } else if (arg == "--dat" && a + 1 < argc) {
+            dat = argv[++a];
+        } else {
+            folder = arg;
+        }
+    }
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error)) {
+        std::cerr << "fold_bench: folder " << folder << " is missing; pass a folder of FASTA files\n";
+        return 2;
+    }
+    korvane::thermoLoader loader(true);
+    if (loader.loadTables(dat.c_str()) != korvane::LOAD_SUCCEEDED) {
+        std::cerr << "fold_bench: cannot load the parameter set in " << dat << "\n";
+        return 2;
+    }
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().extension() == ".fasta") files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    if (files.empty()) {
+        std::cerr << "fold_bench: no .fasta file in " << folder << "\n";
+        return 2;
+    }
+
+    std::vector<fileResult> results;
+    std::streambuf* console = std::cout.rdbuf();
+    for (const std::string& path : files) {
+        fileResult r;
+        r.name = std::filesystem::path(path).stem().string();
+        std::ostringstream printed;
+        std::cout.rdbuf(printed.rdbuf());  // the fold's own diagnostics, kept apart
+        const auto start = std::chrono::steady_clock::now();
+        {
+            korvane::foldJob job(path, loader.tables());
+            job.scoring = reference ? korvane::candidateScoring::reference : korvane::candidateScoring::incremental;
+            r.length = job.subStructure.nbases;
+            if (job.findMaxStems()) {
+                job.SAT();
+                r.passes = job.passesRun();
+                r.energy = job.finalStructure.energy[1];
+            }
+            r.stems = job.stemsFound();
+        }
+        r.milliseconds = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        std::cout.rdbuf(console);
+        r.printed = printed.str();
+        results.push_back(r);
+    }
+
+    std::printf("%-40s %6s %6s %6s %8s %9s\n", "file", "length", "stems", "passes", "energy", "ms");
+    double total = 0;
+    double slowest = 0;
+    long bases = 0;
+    int messages = 0;
+    for (const fileResult& r : results) {
+        std::printf("%-40s %6d %6d %6d %8.1f %9.3f\n", r.name.c_str(), r.length, r.stems, r.passes, r.energy / 10.0,
+                    r.milliseconds);
+        if (!r.printed.empty()) {
+            ++messages;
+            std::printf("  printed: %s\n", r.printed.c_str());
+        }
+        total += r.milliseconds;
+        slowest = std::max(slowest, r.milliseconds);
+        bases += r.length;
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("files %zu, bases %ld, total %.1f ms, slowest %.3f ms, files with diagnostics %d, peak memory %.1f MB (%s)\n",
+                results.size(), bases, total, slowest, messages, usage.ru_maxrss / 1024.0,
+                reference ? "reference scoring" : "incremental scoring");
+    return 0;
+}
