@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <initializer_list>
 #include <iostream>
 #include <string>
 
@@ -265,22 +266,22 @@ int readSpecialHairpins(tokenReader& in, int keyLength, specialHairpins& list) {
     return count;
 }
 
-// Missing markers fail the load rather than reading past the end of the file.
-bool findRecord(tokenReader& in, int record) {
-    if (in.findMarker()) return true;
-    std::cerr << "error: parameter file " << in.path() << ": no \"-->\" marker before record " << record
-              << " of " << MISC_RECORDS << "\n";
-    return false;
-}
-
-bool readMiscloop(tokenReader& in, paramTables& t) {
-    if (!findRecord(in, 1)) return false;
+bool readMiscloop(tokenReader& in, paramTables& t, int& recordWithoutMarker) {
+    int record = 0;
+    // a missing marker fails the load rather than reading past the end of the file
+    auto nextRecord = [&] {
+        ++record;
+        if (in.findMarker()) return true;
+        recordWithoutMarker = record;
+        return false;
+    };
+    if (!nextRecord()) return false;
     t.loopExtrapolation = in.scaledFloat();
-    if (!findRecord(in, 2)) return false;
+    if (!nextRecord()) return false;
     t.asymmetryMax = in.truncatedNumber();
-    if (!findRecord(in, 3)) return false;
+    if (!nextRecord()) return false;
     for (int k = 1; k <= 4; ++k) t.asymmetryPenalty[k] = in.truncatedNumber();
-    if (!findRecord(in, 4)) return false;
+    if (!nextRecord()) return false;
     t.loopConst[5] = in.number();
     t.loopConst[6] = in.number();
     t.loopConst[10] = in.number();
@@ -288,7 +289,7 @@ bool readMiscloop(tokenReader& in, paramTables& t) {
     t.loopConst[7] = LOOP_CONST_7;
     t.loopConst[8] = LOOP_CONST_8;
     t.loopConst[9] = LOOP_CONST_9;
-    if (!findRecord(in, 5)) return false;
+    if (!nextRecord()) return false;
     int first = in.number();
     if (in.atFileEnd()) {
         // short form: the file ends right after this number, which is dropped
@@ -302,12 +303,10 @@ bool readMiscloop(tokenReader& in, paramTables& t) {
     t.mbEvalOffset = first;
     t.mbEvalPerUnpaired = in.number();
     t.mbEvalPerHelix = in.number();
-    std::array<int*, MISC_RECORDS - 5> scalars = {&t.miscSixth,      &t.miscSeventh, &t.terminalAuPenalty,
-                                                  &t.gggHairpinBonus, &t.polyCSlope,  &t.polyCIntercept,
-                                                  &t.polyC3,          &t.intermolecularInit, &t.singleCBulgeBonus};
-    for (size_t k = 0; k < scalars.size(); ++k) {
-        if (!findRecord(in, static_cast<int>(k) + 6)) return false;
-        *scalars[k] = in.number();
+    for (int* scalar : {&t.miscSixth, &t.miscSeventh, &t.terminalAuPenalty, &t.gggHairpinBonus, &t.polyCSlope,
+                        &t.polyCIntercept, &t.polyC3, &t.intermolecularInit, &t.singleCBulgeBonus}) {
+        if (!nextRecord()) return false;
+        *scalar = in.number();
     }
     return true;
 }
@@ -403,9 +402,14 @@ int readParameterFiles(const parameterPaths& paths, paramTables& tables) {
     // dangle before tstack and tstackm, miscloop before tstackm: their linker cells use both
     {
         tokenReader in = reader(miscloopFile);
-        bool complete = readMiscloop(in, t);
+        int recordWithoutMarker = 0;
+        bool complete = readMiscloop(in, t, recordWithoutMarker);
         in.reportWarnings();
-        if (!complete) return 0;
+        if (!complete) {
+            std::cerr << "error: parameter file " << in.path() << ": no \"-->\" marker before record "
+                      << recordWithoutMarker << " of " << MISC_RECORDS << "\n";
+            return 0;
+        }
     }
     auto read = [&](parameterFile file, auto&& body) {
         tokenReader in = reader(file);
