@@ -8,7 +8,10 @@
 
 namespace korvane {
 
-// Free energy of pairing k of record into record.energy[k]; k = 0 scores structures 1..nstructs.
+// Free energy of pairing k of record into record.energy[k]; k = 0 scores structures 1..nstructs,
+// a k outside the record's slots scores nothing. Meant for nested pairings; a pair that crosses
+// the loop it starts in is read as unpaired, so any pairing gets a defined energy. Reuses
+// per-thread working storage: no allocation once warm.
 void structureEnergy(const paramTables& tables, structure& record, int k);
 
 // The energy of a nested pairing is the sum, over its pairs i < j, of closedLoopEnergy(i, j),
