@@ -4,12 +4,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "assembly/foldJob.h"
 #include "driver/driver.h"
+#include "output/output.h"
 #include "rna/fatalStop.h"
-#include "rna/sequenceReader.h"
+#include "thermo/thermoLoader.h"
 
 namespace korvane {
 
@@ -49,9 +52,13 @@ void waitForEnter() {
     std::getchar();
 }
 
-bool processEntry(const entryPaths& paths) {
-    structure record(STRUCTURE_SLOTS);
-    return openseq(record, paths.input);
+// Parameters are loaded once for the whole run; a failure ends it before any file.
+std::unique_ptr<paramTables> loadParameters(thermoLoader& loader) {
+    const int code = loader.loadTables("./dat");
+    if (code != 0) {
+        fatalExit(std::cout, "in multiDatmain():error thermodynamics fail: " + std::to_string(code));
+    }
+    return loader.releaseTables();
 }
 
 }  // namespace
@@ -65,15 +72,23 @@ void multiDatmain() {
                      "files is more than 1000. And korvane will process first 1000 fasta file. \n";
     }
     const int last = count > MAX_INPUT_FILES ? MAX_INPUT_FILES : count;
+    thermoLoader loader(true);
+    std::unique_ptr<paramTables> tables = loadParameters(loader);
     for (int i = 1; i <= last; ++i) {
         const entryPaths paths = composePaths(fileNames[i]);
-        if (!processEntry(paths)) {
+        auto job = std::make_unique<foldJob>(paths.input, tables.get());
+        if (!job->findMaxStems()) {
             std::cout << "\nCan not process invalid file " << paths.input << ". \nPress ENTER to continue.\n";
             waitForEnter();
             continue;
         }
         showProgress(i, count);
+        job->SAT();
+        ctoutWithNum(job->finalStructure, paths.ct, false, 1, 1);
+        writeDotBracket(job->finalStructure, paths.dotBracket);
+        drawCtFile(paths.ct, paths.drawing);
     }
+    tables.reset();
     std::cout << '\n'
               << "Processing ends.\n"
               << "All the output files are under the path .\\sequences\\.\n"
