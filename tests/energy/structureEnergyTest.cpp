@@ -26,6 +26,7 @@ structure recordOf(std::string_view letters, std::initializer_list<std::string_v
     for (int p = 1; p <= n; ++p) record.seqcode[p] = code[p];
     int k = 0;
     for (auto brackets : pairings) {
+        if (brackets.size() != letters.size()) throw std::invalid_argument("pairing length differs");
         ++k;
         const auto pairs = pairsOf(brackets);
         auto row = record.pairs(k);
@@ -242,17 +243,17 @@ TEST(structureEnergyMultibranch, auClosedLoopChargesOnlyItsBranches) {
 
 TEST(structureEnergyRecord, zeroScoresEveryStructureAndKScoresOnlyK) {
     const auto t = distinctTables();
-    structure record = recordOf("GGGAAAACCCA", {"(((....))).", ".((....)).", "..(....).."});
+    structure record = recordOf("GGGAAAACCCA", {"(((....))).", ".((....))..", "..(....)..."});
     record.energy[1] = record.energy[2] = record.energy[3] = 12345;
     structureEnergy(*t, record, 2);
     EXPECT_EQ(record.energy[1], 12345);
     EXPECT_EQ(record.energy[3], 12345);
     const int second = record.energy[2];
-    EXPECT_EQ(second, energyOf(*t, "GGGAAAACCCA", ".((....))."));
+    EXPECT_EQ(second, energyOf(*t, "GGGAAAACCCA", ".((....)).."));
     structureEnergy(*t, record, 0);
     EXPECT_EQ(record.energy[1], energyOf(*t, "GGGAAAACCCA", "(((....)))."));
     EXPECT_EQ(record.energy[2], second);
-    EXPECT_EQ(record.energy[3], energyOf(*t, "GGGAAAACCCA", "..(....).."));
+    EXPECT_EQ(record.energy[3], energyOf(*t, "GGGAAAACCCA", "..(....)..."));
     EXPECT_NE(record.energy[1], record.energy[3]);
     EXPECT_EQ(record.energy[4], 0);
 }
