@@ -1,0 +1,7 @@
+// libFuzzer target: see parameterReaderEntry in fuzzEntries.h.
+#include "fuzzEntries.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    korvane::fuzzing::stopOnFailure(korvane::fuzzing::parameterReaderEntry(data, size));
+    return 0;
+}
