@@ -28,7 +28,7 @@ foldJob::~foldJob() = default;
 
 void foldJob::compactStemPool() {
     if (stemPool.empty()) return;
-    const bool cached = cache_->perSlot.size() == stemPool.size();
+    const size_t cachedSlots = cache_->perSlot.size();
     int removed = 0;
     int slot = 1;
     for (; slot < STEM_POOL_SLOTS && stemPool[slot].start != STEM_END_MARK; ++slot) {
@@ -38,7 +38,7 @@ void foldJob::compactStemPool() {
         }
         if (removed > 0) {
             stemPool[slot - removed] = stemPool[slot];
-            if (cached) cache_->perSlot[slot - removed] = cache_->perSlot[slot];
+            if (static_cast<size_t>(slot) < cachedSlots) cache_->perSlot[slot - removed] = cache_->perSlot[slot];
         }
     }
     numOfstemsInPool = slot - 1 - removed;

@@ -144,6 +144,7 @@ private:
 
     void scoreReference(int m);
     bool scoreIncremental(int m);
+    void sortScoredCandidates();
 };
 
 }  // namespace korvane

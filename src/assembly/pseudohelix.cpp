@@ -1,17 +1,11 @@
-#include <algorithm>
-
 #include "assembly/foldJob.h"
 
 namespace korvane {
 
 bool foldJob::findPseudolelices() {
-    if (pseudoHelicesPool.empty()) {
-        pseudoHelicesPool.assign(MAX_NUM_PSEUDOHELICES + 1, pseudohelixRow{});
-    } else {
-        // Only the rows filled last time, and the one discarded after them, were written.
-        const int used = std::min(numOfPseudoHelices + 1, MAX_NUM_PSEUDOHELICES);
-        for (int r = 1; r <= used; ++r) pseudoHelicesPool[r].fill(0);
-    }
+    // Rows come into being as they are filled (row 0 carries nothing); the table keeps its
+    // room from pass to pass.
+    pseudoHelicesPool.assign(1, pseudohelixRow{});
     int rows = 0;
     for (int s = 1; s <= numOfstemsInPool; ++s) {
         // Past the table's size no further rows are recorded.
@@ -20,6 +14,7 @@ bool foldJob::findPseudolelices() {
         int b = stemPool[s].end;
         int c = stemPool[s].length;
         if (b - a < PSEUDOHELIX_MIN_SPAN) continue;
+        if (static_cast<int>(pseudoHelicesPool.size()) == rows + 1) pseudoHelicesPool.push_back(pseudohelixRow{});
         pseudohelixRow& row = pseudoHelicesPool[rows + 1];
         int members = 1;
         row[1] = s;
