@@ -12,6 +12,12 @@ namespace {
 
 using namespace korvane::testing;
 
+std::string joined(std::initializer_list<std::string> parts) {
+    std::string out;
+    for (const auto& part : parts) out += part;
+    return out;
+}
+
 class loopTerms : public ::testing::Test {
 protected:
     std::unique_ptr<paramTables> owned = distinctTables();
@@ -83,7 +89,7 @@ TEST_F(loopTerms, shortHairpins) {
 }
 
 TEST_F(loopTerms, loopsPastThirtyTruncateTheLogarithmicTerm) {
-    const auto hairpin31 = codesOf("G" + std::string(31, 'A') + "C");
+    const auto hairpin31 = codesOf(joined({"G", std::string(31, 'A'), "C"}));
     const int base = t.tstackh[G][C][A][A] + t.hairpinLoop[30] + t.loopConst[4];
     // ln(31/30) = 0.03279: 30.4 gives 0.997 and 30.6 gives 1.003; truncation, not rounding or floor.
     t.loopExtrapolation = 30.4f;
@@ -97,9 +103,9 @@ TEST_F(loopTerms, loopsPastThirtyTruncateTheLogarithmicTerm) {
 
     // 10.79 * ln(45/30) = 4.375 for a 45-nucleotide bulge and a 20x25 internal loop.
     t.loopExtrapolation = 10.79f;
-    const auto bulge = codesOf("G" + std::string(45, 'A') + "CAAAGC");
+    const auto bulge = codesOf(joined({"G", std::string(45, 'A'), "CAAAGC"}));
     EXPECT_EQ(loopEnergy(t, bulge, 1, 52, 47, 51), t.bulgeLoop[30] + 4 + t.loopConst[2]);
-    const auto internal = codesOf("G" + std::string(20, 'U') + "CAAAG" + std::string(25, 'U') + "C");
+    const auto internal = codesOf(joined({"G", std::string(20, 'U'), "CAAAG", std::string(25, 'U'), "C"}));
     EXPECT_EQ(loopEnergy(t, internal, 1, 52, 22, 26),
               t.tstacki[G][C][U][U] + t.tstacki[G][C][U][U] + t.internalLoop[30] + 4 + t.loopConst[3] +
                   std::min(t.asymmetryMax, 5 * t.asymmetryPenalty[2]));

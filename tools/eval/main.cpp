@@ -29,7 +29,11 @@ void usage(std::ostream& out) {
 std::string kcalText(int tenths) {
     const long long value = tenths;
     const long long magnitude = value < 0 ? -value : value;
-    return (value < 0 ? "-" : "") + std::to_string(magnitude / 10) + "." + std::to_string(magnitude % 10);
+    std::string text = value < 0 ? "-" : "";
+    text += std::to_string(magnitude / 10);
+    text += '.';
+    text += std::to_string(magnitude % 10);
+    return text;
 }
 
 int scoreOf(const korvane::paramTables& tables, const korvane::scoredStructure& s) {
