@@ -50,10 +50,11 @@ FAKE_FOLD = textwrap.dedent('''\
     folder, flag, dat = sys.argv[1:]
     if flag != "--dat" or not os.path.isdir(dat):
         sys.exit(2)
-    print("%-40s %6s %6s %6s %8s %9s" % ("file", "length", "stems", "passes", "energy", "ms"))
+    print("%-40s %6s %6s %6s %8s %9s %9s" % ("file", "length", "stems", "passes", "energy",
+                                              "cpu ms", "search"))
     for f in sorted(os.listdir(folder)):
         if f.endswith(".fasta"):
-            print("%-40s %6d %6d %6d %8.1f %9.3f" % (f[:-6], 12, 12, 4, -1.5, 0.5))
+            print("%-40s %6d %6d %6d %8.1f %9.3f %9.3f" % (f[:-6], 12, 12, 4, -1.5, 0.5, 0.1))
             print("  printed: in isAstem returen false, 1 2 3")
     print("files 9, bases 99, total 1.0 ms, slowest 0.5 ms")
     ''')
@@ -221,6 +222,14 @@ class inputsTest(unittest.TestCase):
         self.assertEqual(benchrun.parseFoldOutput(text),
                          {"alpha": {"stems": 12, "passes": 4, "ms": 0.512}})
         self.assertEqual(benchrun.parseFoldOutput("alpha 12 12 4 -1.5 0.5\n"), {})
+
+    def test_fold_output_with_two_word_time_label(self):
+        text = ("file            length  stems passes   energy    cpu ms    search\n"
+                "a-long-name-of-more-than-forty-characters-x    770   7342      4   -120.5"
+                "    34.170     2.125\n")
+        self.assertEqual(benchrun.parseFoldOutput(text),
+                         {"a-long-name-of-more-than-forty-characters-x":
+                          {"stems": 7342, "passes": 4, "ms": 34.17}})
 
 if __name__ == "__main__":
     unittest.main()
