@@ -71,7 +71,7 @@ class ConversionError(Exception):
     """A source file that cannot be converted; the message names the place."""
 
     def __init__(self, source, section, line, message):
-        where = f"{source}: line {line}"
+        where = source if line is None else f"{source}: line {line}"
         if section:
             where += f" (section {section})"
         super().__init__(f"{where}: {message}")
@@ -164,7 +164,7 @@ class Grid:
 
 def _section(sections, name, source):
     if name not in sections:
-        raise ConversionError(source, name, "-", "section missing")
+        raise ConversionError(source, name, None, "section missing")
     return sections[name]
 
 
