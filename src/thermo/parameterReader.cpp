@@ -9,11 +9,6 @@
 
 namespace korvane {
 
-const std::array<std::string_view, PARAMETER_FILE_COUNT> PARAMETER_FILE_NAMES = {
-    "loop",    "stack",      "tstackh",   "tstacki", "tloop",  "miscloop", "dangle",
-    "int22",   "int21",      "coaxial",   "tstackcoax", "coaxstack", "tstack", "tstackm",
-    "triloop", "int11",      "hexaloop",  "tstacki23", "tstacki1n"};
-
 namespace {
 
 constexpr int FIRST_BASE = 1;  // A; the files cover codes 1..4 only
@@ -389,8 +384,8 @@ int specialHairpinKey(std::string_view sequence, int length) {
 int readParameterFiles(const parameterPaths& paths, paramTables& tables) {
     // Every file is read whole before any cell is written, in the order of the existence check.
     constexpr std::array<parameterFile, PARAMETER_FILE_COUNT> checkOrder = {
-        miscloopFile, loopFile,   stackFile,      tstackhFile,   tstackiFile, tloopFile,     dangleFile,
-        int22File,    int21File,  triloopFile,    coaxialFile,   tstackcoaxFile, coaxstackFile, tstackFile,
+        miscloopFile, loopFile,    stackFile,   tstackhFile,    tstackiFile,   tloopFile,  dangleFile,
+        int22File,    int21File,   triloopFile, coaxialFile,    tstackcoaxFile, coaxstackFile, tstackFile,
         tstackmFile,  hexaloopFile, tstacki23File, tstacki1nFile, int11File};
     std::array<std::string, PARAMETER_FILE_COUNT> contents;
     for (parameterFile file : checkOrder)

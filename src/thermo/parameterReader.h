@@ -38,7 +38,9 @@ enum parameterFile : int {
 using parameterPaths = std::array<std::string, PARAMETER_FILE_COUNT>;
 
 // File names without folder or suffix, indexed by parameterFile.
-extern const std::array<std::string_view, PARAMETER_FILE_COUNT> PARAMETER_FILE_NAMES;
+inline constexpr std::array<std::string_view, PARAMETER_FILE_COUNT> PARAMETER_FILE_NAMES = {
+    "loop",  "stack",      "tstackh",   "tstacki", "tloop",   "miscloop", "dangle",   "int22",     "int21",    "coaxial",
+    "tstackcoax", "coaxstack", "tstack", "tstackm", "triloop", "int11",    "hexaloop", "tstacki23", "tstacki1n"};
 
 // Fills tables (already constructed) from the nineteen files. Returns 1 when all were read,
 // 0 when one cannot be opened (tables untouched) or when the miscellaneous file lacks a "-->"
