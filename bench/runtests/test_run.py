@@ -125,7 +125,7 @@ class benchRunTest(unittest.TestCase):
         self.assertEqual(sorted(speed), ["alpha", "bad", "beta", "quiet", "solo"])
         self.assertEqual(speed["alpha"][1:5], ["12", "12", "4", "0.50"])
         self.assertEqual(speed["alpha"][-1], "ok")
-        self.assertEqual(speed["quiet"][7:], ["no", "CT"])
+        self.assertEqual(speed["quiet"][8:], ["no", "CT"])
         self.assertEqual(speed["bad"][-1], "invalid")
 
         accuracy = self.rows(done.stdout, "Accuracy per molecule")
