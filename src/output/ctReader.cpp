@@ -1,9 +1,9 @@
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -140,13 +140,23 @@ bool readBlock(ctScanner& scanner, structure& record, int s, int n, int& linkerC
     return true;
 }
 
+// The whole file; false when it cannot be opened or read. A folder opens like a file here and
+// fails only when read, with an exception from the stream buffer that the stream turns into
+// its bad state.
+bool readWholeFile(const std::string& path, std::string& text) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    std::array<char, 1 << 16> buffer;
+    while (file.read(buffer.data(), buffer.size()) || file.gcount() > 0)
+        text.append(buffer.data(), static_cast<size_t>(file.gcount()));
+    return !file.bad();
+}
+
 }  // namespace
 
 void readCtFile(structure& record, const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) fatalStop(std::cerr, "Error opening ct file " + path);
-    const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    file.close();
+    std::string text;
+    if (!readWholeFile(path, text)) fatalStop(std::cerr, "Error opening ct file " + path);
 
     ctScanner scanner(text);
     scanner.skipCommentLines();

@@ -1,0 +1,309 @@
+// Hostile input given to the real program: every case must end in its defined outcome, without
+// a crash or a hang, without writing outside ./sequences and ./check, without changing an input,
+// and (unless the run ends on purpose) with the other files of the run still processed.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+
+#include "runKorvane.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using korvane::testing::BANNER;
+using korvane::testing::CLOSING;
+using korvane::testing::readFile;
+using korvane::testing::runResult;
+using korvane::testing::scratchFolder;
+using korvane::testing::writeFile;
+
+constexpr int TIMED_OUT = 124;  // what `timeout` returns when it had to stop the program
+const std::string GOOD_SEQUENCE = ">good\nGGGGAAAACCCCAAGGGGAAAACCCC\n";
+const std::string OUTPUT_SUFFIXES[] = {"_varn.ct", "_varn.dp", "_varn.svg"};
+
+// Text with the NUL bytes of the literal kept.
+template <size_t N>
+std::string bytes(const char (&text)[N]) {
+    return std::string(text, N - 1);
+}
+
+std::string invalidLine(const std::string& name) {
+    return "\nCan not process invalid file ./sequences/" + name + ". \nPress ENTER to continue.\n";
+}
+
+// Every entry below root: its kind, and the bytes of regular files.
+std::map<std::string, std::string> snapshot(const fs::path& root) {
+    std::map<std::string, std::string> entries;
+    for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied);
+         it != fs::recursive_directory_iterator(); ++it) {
+        const std::string name = fs::relative(it->path(), root).string();
+        if (name.starts_with(".std")) continue;  // the harness's own stdin, stdout, stderr
+        if (it->is_symlink()) entries[name] = "link to " + fs::read_symlink(it->path()).string();
+        else if (it->is_directory()) entries[name] = "folder";
+        else entries[name] = "file " + readFile(it->path());
+    }
+    return entries;
+}
+
+bool isOutputPlace(const std::string& name) { return name.starts_with("sequences/") || name.starts_with("check"); }
+
+// Runs korvane and checks what holds for every run: it ended by itself with status 0 or 1, no
+// sanitizer spoke, nothing outside ./sequences and ./check was written, no entry that was
+// there before (input or otherwise) changed.
+runResult runChecked(const scratchFolder& dir, const std::string& input = "") {
+    const auto before = snapshot(dir.root);
+    const runResult result = dir.run(input);
+    EXPECT_NE(result.status, TIMED_OUT) << "korvane did not finish";
+    EXPECT_TRUE(result.status == 0 || result.status == 1) << "status " << result.status << "\n" << result.err;
+    EXPECT_EQ(result.err.find("Sanitizer"), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("runtime error"), std::string::npos) << result.err;
+    const auto after = snapshot(dir.root);
+    for (const auto& [name, content] : before) {
+        const auto now = after.find(name);
+        if (now == after.end()) {
+            ADD_FAILURE() << name << " disappeared";
+        } else if (now->second != content && !(isOutputPlace(name) && name.find("_varn.") != std::string::npos)) {
+            ADD_FAILURE() << name << " changed";
+        }
+    }
+    for (const auto& [name, content] : after) {
+        if (!before.contains(name)) {
+            EXPECT_TRUE(isOutputPlace(name)) << "written outside the output folders: " << name;
+        }
+    }
+    return result;
+}
+
+bool hasOutputs(const scratchFolder& dir, const std::string& name) {
+    for (const auto& suffix : OUTPUT_SUFFIXES)
+        if (!fs::is_regular_file(dir.root / "sequences" / (name + suffix))) return false;
+    return true;
+}
+
+bool hasAnyOutput(const scratchFolder& dir, const std::string& name) {
+    for (const auto& suffix : OUTPUT_SUFFIXES)
+        if (fs::exists(fs::symlink_status(dir.root / "sequences" / (name + suffix)))) return true;
+    return false;
+}
+
+// Standard output of a run whose listed files are all invalid except those that fold (they
+// print progress, not lines of their own), in listing order.
+void expectInvalidReported(const runResult& result, const std::vector<std::string>& invalidNames) {
+    for (const auto& name : invalidNames) EXPECT_NE(result.out.find(invalidLine(name)), std::string::npos) << name;
+    EXPECT_TRUE(result.out.starts_with(BANNER)) << result.out;
+    EXPECT_TRUE(result.out.ends_with(CLOSING)) << result.out;
+}
+
+TEST(hostileInput, binaryFilesAndNulBytes) {
+    scratchFolder dir("binary");
+    std::mt19937 random(7);
+    std::string noise(4096, '\0');
+    for (char& c : noise) c = static_cast<char>(random());
+    dir.addSequence("a_noise.fasta", noise);
+    dir.addSequence("b_nulseq.fasta", bytes(">t\nGGGGAAAA\0CCCC\n"));
+    dir.addSequence("c_nulonly.fasta", std::string(64, '\0'));
+    dir.addSequence("d_ff.fasta", "\xff>t\nGGGGAAAACCCC\n");
+    // A title with a NUL byte, control characters and markup still gives a well-formed picture.
+    dir.addSequence("e_nultitle.fasta", bytes(">a\0b\x01<&>\"\nGGGGAAAACCCCAAGGGGAAAACCCC\n"));
+    dir.addSequence("f_good.fasta", GOOD_SEQUENCE);
+    const auto result = runChecked(dir);
+    EXPECT_EQ(result.status, 0);
+    expectInvalidReported(result, {"a_noise.fasta", "b_nulseq.fasta", "c_nulonly.fasta", "d_ff.fasta"});
+    for (const char* name : {"a_noise", "b_nulseq", "c_nulonly", "d_ff"}) EXPECT_FALSE(hasAnyOutput(dir, name)) << name;
+    ASSERT_TRUE(hasOutputs(dir, "e_nultitle"));
+    ASSERT_TRUE(hasOutputs(dir, "f_good"));
+    const std::string svg = readFile(dir.root / "sequences" / "e_nultitle_varn.svg");
+    for (char c : svg) EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t' && c != '\r');
+    EXPECT_EQ(svg.find("<&>"), std::string::npos);
+}
+
+TEST(hostileInput, hundredMegabyteSequenceLineIsRefusedQuickly) {
+    scratchFolder dir("huge");
+    constexpr size_t HUGE_LINE = 100'000'000;
+    {
+        std::string content = ">huge\n";
+        content.reserve(HUGE_LINE + 16);
+        const std::string unit = "GGGGAAAACCCC";
+        while (content.size() < HUGE_LINE) content += unit;
+        content += '\n';
+        dir.addSequence("a_huge.fasta", content);
+    }
+    dir.addSequence("b_good.fasta", GOOD_SEQUENCE);
+    const auto result = runChecked(dir);
+    EXPECT_EQ(result.status, 0);
+    expectInvalidReported(result, {"a_huge.fasta"});
+    EXPECT_FALSE(hasAnyOutput(dir, "a_huge"));
+    EXPECT_TRUE(hasOutputs(dir, "b_good"));
+}
+
+TEST(hostileInput, lineEndsMissingOrCarriageReturnOnly) {
+    scratchFolder dir("lineends");
+    // No line end at all: the whole file is the title, so there is no sequence.
+    dir.addSequence("a_oneline.fasta", ">title GGGGAAAACCCC");
+    // Carriage returns alone do not end lines here either (only LF and CR LF do).
+    dir.addSequence("b_cronly.fasta", ">t\rGGGGAAAACCCC\rGGGGAAAACCCC\r");
+    // A sequence whose only line has no line end is read.
+    dir.addSequence("c_lastline.fasta", ">t\nGGGGAAAACCCCAAGGGGAAAACCCC");
+    dir.addSequence("d_crlf.fasta", ">t\r\nGGGGAAAACCCC\r\nAAGGGGAAAACCCC\r\n");
+    const auto result = runChecked(dir);
+    EXPECT_EQ(result.status, 0);
+    expectInvalidReported(result, {"a_oneline.fasta", "b_cronly.fasta"});
+    EXPECT_FALSE(hasAnyOutput(dir, "a_oneline"));
+    EXPECT_FALSE(hasAnyOutput(dir, "b_cronly"));
+    EXPECT_TRUE(hasOutputs(dir, "c_lastline"));
+    EXPECT_TRUE(hasOutputs(dir, "d_crlf"));
+}
+
+TEST(hostileInput, longTitleKeepsItsFirst549Characters) {
+    scratchFolder dir("title");
+    std::string title;
+    for (int k = 0; k < 550; ++k) title += static_cast<char>('a' + k % 26);
+    title.back() = 'Z';  // the 550th character, the one that does not fit
+    dir.addSequence("long.fasta", ">" + title + "\nGGGGAAAACCCCAAGGGGAAAACCCC\n");
+    const auto result = runChecked(dir);
+    EXPECT_EQ(result.status, 0);
+    ASSERT_TRUE(hasOutputs(dir, "long"));
+    const std::string ct = readFile(dir.root / "sequences" / "long_varn.ct");
+    const std::string header = ct.substr(0, ct.find('\n'));
+    EXPECT_TRUE(header.ends_with(title.substr(0, 549))) << header;
+    EXPECT_EQ(readFile(dir.root / "sequences" / "long_varn.dp").find(title.substr(0, 549) + "Z"), std::string::npos);
+}
+
+TEST(hostileInput, entriesThatAreNoReadableFile) {
+    scratchFolder dir("entries");
+    fs::create_directories(dir.root / "sequences" / "a_folder.fasta");
+    fs::create_symlink(dir.root / "nowhere" / "missing.fasta", dir.root / "sequences" / "b_dangling.fasta");
+    dir.addSequence("c_locked.fasta", GOOD_SEQUENCE);
+    fs::permissions(dir.root / "sequences" / "c_locked.fasta", fs::perms::none);
+    const bool root = ::geteuid() == 0;  // permissions do not stop root from reading
+    dir.addSequence("d_good.fasta", GOOD_SEQUENCE);
+    const auto result = runChecked(dir);
+    EXPECT_EQ(result.status, 0);
+    std::vector<std::string> invalid = {"a_folder.fasta", "b_dangling.fasta"};
+    if (!root) invalid.push_back("c_locked.fasta");
+    expectInvalidReported(result, invalid);
+    EXPECT_FALSE(hasAnyOutput(dir, "a_folder"));
+    EXPECT_FALSE(hasAnyOutput(dir, "b_dangling"));
+    if (!root) {
+        EXPECT_FALSE(hasAnyOutput(dir, "c_locked"));
+    }
+    EXPECT_TRUE(fs::is_directory(dir.root / "sequences" / "a_folder.fasta"));
+    EXPECT_TRUE(hasOutputs(dir, "d_good"));
+}
+
+TEST(hostileInput, damagedParameterFilesLoadWithAWarning) {
+    scratchFolder dir("damaged");
+    writeFile(dir.root / "dat" / "stack.dat", "");
+    const std::string int22 = readFile(dir.root / "dat" / "int22.dat");
+    writeFile(dir.root / "dat" / "int22.dat", int22.substr(0, int22.size() / 2));
+    dir.addSequence("good.fasta", GOOD_SEQUENCE);
+    const auto result = runChecked(dir);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.err.find("stack.dat ends early: 256 values are missing"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("int22.dat ends early"), std::string::npos) << result.err;
+    EXPECT_TRUE(result.out.ends_with(CLOSING));
+    EXPECT_TRUE(hasOutputs(dir, "good"));
+}
+
+TEST(hostileInput, unreadableParameterSetEndsTheRunBeforeAnyFile) {
+    const std::string failed = BANNER + "in multiDatmain():error thermodynamics fail: 5\n";
+    {
+        scratchFolder dir("emptymisc");
+        writeFile(dir.root / "dat" / "miscloop.dat", "");
+        dir.addSequence("good.fasta", GOOD_SEQUENCE);
+        const auto result = runChecked(dir);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.out, failed);
+        EXPECT_NE(result.err.find("miscloop.dat"), std::string::npos) << result.err;
+        EXPECT_FALSE(hasAnyOutput(dir, "good"));
+    }
+    {
+        scratchFolder dir("datfile", false);
+        writeFile(dir.root / "dat", "not a folder\n");
+        dir.addSequence("good.fasta", GOOD_SEQUENCE);
+        const auto result = runChecked(dir);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.out, failed);
+        EXPECT_FALSE(hasAnyOutput(dir, "good"));
+    }
+    {
+        scratchFolder dir("datfolderfile");
+        fs::remove(dir.root / "dat" / "loop.dat");
+        fs::create_directories(dir.root / "dat" / "loop.dat");
+        dir.addSequence("good.fasta", GOOD_SEQUENCE);
+        const auto result = runChecked(dir);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.out, failed);
+    }
+}
+
+TEST(hostileInput, outputThatCannotBeWrittenLeavesTheRestOfTheRun) {
+    scratchFolder dir("output");
+    dir.addSequence("a_blocked.fasta", GOOD_SEQUENCE);
+    fs::create_directories(dir.root / "sequences" / "a_blocked_varn.dp");
+    fs::create_directories(dir.root / "sequences" / "a_blocked_varn.svg");
+    dir.addSequence("b_good.fasta", GOOD_SEQUENCE);
+    const auto result = runChecked(dir);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(result.out.ends_with(CLOSING));
+    // The blocking folders stay as they were; what can be written is.
+    EXPECT_TRUE(fs::is_directory(dir.root / "sequences" / "a_blocked_varn.dp"));
+    EXPECT_TRUE(fs::is_directory(dir.root / "sequences" / "a_blocked_varn.svg"));
+    EXPECT_TRUE(fs::is_regular_file(dir.root / "sequences" / "a_blocked_varn.ct"));
+    EXPECT_TRUE(hasOutputs(dir, "b_good"));
+}
+
+TEST(hostileInput, unopenableCtOutputEndsTheRunAsTheDrawingDoes) {
+    // The CT output cannot be written, so the drawing cannot open it, which ends the run with
+    // its message: once for a folder in its place (it opens, but cannot be read), once for a
+    // link into a folder that does not exist.
+    for (const bool folder : {true, false}) {
+        scratchFolder dir("ctblocked");
+        dir.addSequence("a.fasta", GOOD_SEQUENCE);
+        dir.addSequence("b.fasta", GOOD_SEQUENCE);
+        const fs::path ct = dir.root / "sequences" / "a_varn.ct";
+        if (folder) fs::create_directories(ct);
+        else fs::create_symlink(dir.root / "sequences" / "nowhere" / "a.ct", ct);
+        const auto result = runChecked(dir);
+        EXPECT_EQ(result.status, 1) << folder;
+        EXPECT_NE(result.err.find("Error opening ct file ./sequences/a_varn.ct\n"), std::string::npos) << result.err;
+        EXPECT_FALSE(result.out.ends_with(CLOSING));
+        EXPECT_EQ(fs::is_directory(ct), folder);
+        EXPECT_FALSE(fs::exists(dir.root / "sequences" / "nowhere"));
+    }
+}
+
+TEST(hostileInput, readOnlySequenceFolder) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not stop root from writing";
+    scratchFolder dir("readonly");
+    dir.addSequence("a.fasta", GOOD_SEQUENCE);
+    fs::permissions(dir.root / "sequences", fs::perms::owner_read | fs::perms::owner_exec);
+    const auto result = runChecked(dir);
+    fs::permissions(dir.root / "sequences", fs::perms::owner_all);
+    // No CT can be written, so the drawing cannot open one: the run ends with its message.
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("Error opening ct file ./sequences/a_varn.ct\n"), std::string::npos) << result.err;
+    EXPECT_FALSE(hasAnyOutput(dir, "a"));
+}
+
+TEST(hostileInput, thousandAndOneFilesProcessTheFirstThousand) {
+    scratchFolder dir("thousand");
+    constexpr int FILES = 1001;
+    for (int k = 0; k < FILES; ++k) dir.addSequence("s" + std::to_string(10000 + k) + ".fasta", ">s\nGGGGAAAACCCC\n");
+    const auto result = runChecked(dir);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.out.find("Korvane can process no more than 1000 fasta files at one time. The number of fasta "
+                              "files is more than 1000. And korvane will process first 1000 fasta file. \n"),
+              std::string::npos);
+    EXPECT_TRUE(result.out.ends_with("99%" + CLOSING)) << result.out.substr(result.out.size() - 200);
+    int processed = 0;
+    for (int k = 0; k < FILES; ++k) processed += hasOutputs(dir, "s" + std::to_string(10000 + k)) ? 1 : 0;
+    EXPECT_EQ(processed, 1000);
+    EXPECT_FALSE(hasAnyOutput(dir, "s11000"));
+}
+
+}  // namespace
