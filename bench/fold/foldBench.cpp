@@ -1,7 +1,9 @@
-// fold_bench [folder] [--reference] [--dat DIR]
+// fold_bench [folder] [--reference | --compare] [--dat DIR]
 // Folds every *.fasta of folder (default: the dev set beside the clone, ../shared/bench/dev) and
 // prints per file its length, stem count, passes, final energy, processor time (all and stem
-// search) and any diagnostic the fold printed, then totals, wall time and the process's peak memory. --reference scores candidates the plain way.
+// search) and any diagnostic the fold printed, then totals, wall time and the process's peak memory.
+// --compare folds every file a second time the reference way and counts the files whose final
+// pairing, energy, structure count or remaining pool differ. --reference scores candidates the plain way.
 
 #include <sys/resource.h>
 #include <time.h>
@@ -30,6 +32,29 @@ double cpuMilliseconds() {
     return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
 }
 
+// What a fold leaves that the outputs or a later pass could see.
+struct foldOutcome {
+    std::vector<int> pairs;
+    int energy = 0;
+    int nstructs = 0;
+    std::vector<int> pool;
+    bool operator==(const foldOutcome&) const = default;
+};
+
+foldOutcome fold(const std::string& path, const korvane::paramTables* tables, korvane::candidateScoring how) {
+    korvane::foldJob job(path, tables);
+    job.scoring = how;
+    foldOutcome out;
+    if (job.findMaxStems()) job.SAT();
+    const auto row = job.finalStructure.pairs(1);
+    out.pairs.assign(row.begin(), row.end());
+    out.energy = job.finalStructure.energy[1];
+    out.nstructs = job.finalStructure.nstructs;
+    for (int s = 1; s <= job.numOfstemsInPool; ++s)
+        out.pool.insert(out.pool.end(), {job.stemPool[s].start, job.stemPool[s].end, job.stemPool[s].length});
+    return out;
+}
+
 struct fileResult {
     std::string name;
     int length = 0;
@@ -48,10 +73,13 @@ int main(int argc, char** argv) {
     std::string folder = DEFAULT_FOLDER;
     std::string dat = DEFAULT_DAT;
     bool reference = false;
+    bool compare = false;
     for (int a = 1; a < argc; ++a) {
         const std::string arg = argv[a];
         if (arg == "--reference") {
             reference = true;
+        } else if (arg == "--compare") {
+            compare = true;
         } else if (arg == "--dat" && a + 1 < argc) {
             dat = argv[++a];
         } else {
@@ -77,6 +105,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    int differing = 0;
     std::vector<fileResult> results;
     std::streambuf* console = std::cout.rdbuf();
     for (const std::string& path : files) {
@@ -104,6 +133,16 @@ int main(int argc, char** argv) {
         r.wallMilliseconds = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         std::cout.rdbuf(console);
         r.printed = printed.str();
+        if (compare) {
+            std::cout.rdbuf(printed.rdbuf());
+            const bool same = fold(path, loader.tables(), korvane::candidateScoring::incremental) ==
+                              fold(path, loader.tables(), korvane::candidateScoring::reference);
+            std::cout.rdbuf(console);
+            if (!same) {
+                ++differing;
+                std::printf("differs: %s\n", r.name.c_str());
+            }
+        }
         results.push_back(r);
     }
 
@@ -133,5 +172,6 @@ int main(int argc, char** argv) {
                 "files with diagnostics %d, peak memory %.1f MB (%s)\n",
                 results.size(), bases, total, searchTotal, slowest, wallTotal, messages, usage.ru_maxrss / 1024.0,
                 reference ? "reference scoring" : "incremental scoring");
+    if (compare) std::printf("incremental and reference folds differ on %d of %zu files\n", differing, results.size());
     return 0;
 }

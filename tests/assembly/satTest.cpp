@@ -146,6 +146,44 @@ TEST_F(satTest, ofTwoCrossingStemsOnlyTheBetterIsAddedAndBothLeave) {
     EXPECT_EQ(pairs[4], 13);
 }
 
+TEST_F(satTest, aPassThatChangesNothingEndsTheIterationWithTheSameResult) {
+    // finalStructure holds (1,20,5); the pool holds a chain of two A-U stems and one more A-U
+    // stem, each of which would raise the energy. The chain's pseudohelix candidate leads with
+    // the current energy, the widest gap follows it, and the pass adds and removes nothing.
+    std::string seq = std::string(5, 'G') + std::string(10, 'A') + std::string(5, 'C') + std::string(60, 'C');
+    for (int p : {25, 26, 27, 28, 29, 30, 65, 66, 67}) seq[p - 1] = 'A';
+    for (int p : {55, 56, 57, 58, 59, 60, 76, 77, 78}) seq[p - 1] = 'U';
+    std::vector<std::vector<int>> pairs;
+    std::vector<int> energies;
+    std::vector<int> passes;
+    for (candidateScoring how : {candidateScoring::incremental, candidateScoring::reference}) {
+        auto job = searched(seq, shippedTables(), how);
+        korvane::testing::setPool(*job, {{25, 60, 3}, {28, 57, 3}, {65, 78, 3}});
+        auto row = job->finalStructure.pairs(1);
+        for (int k = 0; k < 5; ++k) {
+            row[1 + k] = 20 - k;
+            row[20 - k] = 1 + k;
+        }
+        job->finalStructure.nstructs = 1;
+        job->calCulateFinFreeEnergy();
+        const int current = job->finalStructure.energy[1];
+        ASSERT_LT(current, 0);
+        job->findPseudolelices();
+        ASSERT_EQ(job->numOfPseudoHelices, 1);
+        job->scoreCandidates(4);
+        for (int s = 1; s <= 3; ++s) ASSERT_GT(job->subStructure.energy[s], current) << s;
+        job->SAT();
+        pairs.push_back(finalPairs(*job));
+        energies.push_back(job->finalStructure.energy[1]);
+        passes.push_back(job->passesRun());
+        EXPECT_EQ(poolOf(*job).size(), 3u);
+    }
+    EXPECT_EQ(pairs[0], pairs[1]);
+    EXPECT_EQ(energies[0], energies[1]);
+    EXPECT_EQ(passes[0], 1);
+    EXPECT_EQ(passes[1], korvane::SAT_PASS_LIMIT - 1);
+}
+
 TEST_F(satTest, candidatesSortAndStopAsTheirEnergiesSay) {
     auto job = searched("GGGGAAAACCCC", shippedTables());
     job->findPseudolelices();
