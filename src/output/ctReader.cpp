@@ -2,10 +2,12 @@
 #include <array>
 #include <charconv>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "output/output.h"
 #include "rna/fatalStop.h"
@@ -140,10 +142,11 @@ bool readBlock(ctScanner& scanner, structure& record, int s, int n, int& linkerC
     return true;
 }
 
-// The whole file; false when it cannot be opened or read. A folder opens like a file here and
-// fails only when read, with an exception from the stream buffer that the stream turns into
-// its bad state.
+// The whole file; false when it cannot be opened or read. Only regular files are read: a
+// folder opens like a file and fails only when read, a device such as /dev/zero never ends.
 bool readWholeFile(const std::string& path, std::string& text) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return false;
     std::ifstream file(path, std::ios::binary);
     if (!file) return false;
     std::array<char, 1 << 16> buffer;

@@ -1,7 +1,9 @@
 #include "rna/sequenceReader.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 namespace korvane {
 
@@ -159,6 +161,10 @@ void baseCode(char letter, structure& record, int p) {
 
 bool openseq(structure& record, const std::string& path) {
     record.nlower = 0;
+    // Only regular files are read: a named pipe would block the batch at the open, and a device
+    // such as /dev/zero would never end.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return false;
     std::unique_ptr<std::FILE, fileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file) return false;
     byteSource in(file.get());

@@ -2,10 +2,12 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <iostream>
 #include <string>
+#include <system_error>
 
 namespace korvane {
 
@@ -351,6 +353,9 @@ void readInt22(tokenReader& in, paramTables& t) {
 
 // The whole file, or false when it cannot be opened or read.
 bool readWholeFile(const std::string& path, std::string& content) {
+    // A named pipe would block the load and a device such as /dev/zero would fill memory.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return false;
     std::ifstream file(path, std::ios::binary);
     if (!file) return false;
     content.clear();

@@ -2,6 +2,7 @@
 // a crash or a hang, without writing outside ./sequences and ./check, without changing an input,
 // and (unless the run ends on purpose) with the other files of the run still processed.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -44,7 +45,8 @@ std::map<std::string, std::string> snapshot(const fs::path& root) {
         if (name.starts_with(".std")) continue;  // the harness's own stdin, stdout, stderr
         if (it->is_symlink()) entries[name] = "link to " + fs::read_symlink(it->path()).string();
         else if (it->is_directory()) entries[name] = "folder";
-        else entries[name] = "file " + readFile(it->path());
+        else if (it->is_regular_file()) entries[name] = "file " + readFile(it->path());
+        else entries[name] = "special";  // a named pipe is never opened here
     }
     return entries;
 }
@@ -181,9 +183,12 @@ TEST(hostileInput, entriesThatAreNoReadableFile) {
     fs::permissions(dir.root / "sequences" / "c_locked.fasta", fs::perms::none);
     const bool root = ::geteuid() == 0;  // permissions do not stop root from reading
     dir.addSequence("d_good.fasta", GOOD_SEQUENCE);
+    // A device would never end and a named pipe would never open: neither may stop the batch.
+    fs::create_symlink("/dev/zero", dir.root / "sequences" / "e_zero.fasta");
+    ASSERT_EQ(::mkfifo((dir.root / "sequences" / "f_pipe.fasta").c_str(), 0600), 0);
     const auto result = runChecked(dir);
     EXPECT_EQ(result.status, 0);
-    std::vector<std::string> invalid = {"a_folder.fasta", "b_dangling.fasta"};
+    std::vector<std::string> invalid = {"a_folder.fasta", "b_dangling.fasta", "e_zero.fasta", "f_pipe.fasta"};
     if (!root) invalid.push_back("c_locked.fasta");
     expectInvalidReported(result, invalid);
     EXPECT_FALSE(hasAnyOutput(dir, "a_folder"));
@@ -193,6 +198,8 @@ TEST(hostileInput, entriesThatAreNoReadableFile) {
     }
     EXPECT_TRUE(fs::is_directory(dir.root / "sequences" / "a_folder.fasta"));
     EXPECT_TRUE(hasOutputs(dir, "d_good"));
+    EXPECT_FALSE(hasAnyOutput(dir, "e_zero"));
+    EXPECT_FALSE(hasAnyOutput(dir, "f_pipe"));
 }
 
 TEST(hostileInput, damagedParameterFilesLoadWithAWarning) {
@@ -230,14 +237,20 @@ TEST(hostileInput, unreadableParameterSetEndsTheRunBeforeAnyFile) {
         EXPECT_EQ(result.out, failed);
         EXPECT_FALSE(hasAnyOutput(dir, "good"));
     }
-    {
-        scratchFolder dir("datfolderfile");
-        fs::remove(dir.root / "dat" / "loop.dat");
-        fs::create_directories(dir.root / "dat" / "loop.dat");
+    // A folder, a device and a named pipe in place of a parameter file: none can be read.
+    for (const std::string kind : {"folder", "device", "pipe"}) {
+        scratchFolder dir("datentry");
+        const fs::path loop = dir.root / "dat" / "loop.dat";
+        fs::remove(loop);
+        if (kind == "folder") fs::create_directories(loop);
+        if (kind == "device") fs::create_symlink("/dev/zero", loop);
+        if (kind == "pipe") {
+            ASSERT_EQ(::mkfifo(loop.c_str(), 0600), 0);
+        }
         dir.addSequence("good.fasta", GOOD_SEQUENCE);
         const auto result = runChecked(dir);
-        EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(result.out, failed);
+        EXPECT_EQ(result.status, 1) << kind;
+        EXPECT_EQ(result.out, failed) << kind;
     }
 }
 
