@@ -72,7 +72,8 @@ enum class candidateScoring { incremental, reference };
 struct candidateCache;  // per-stem energy changes carried between passes
 
 struct foldJob {
-    std::vector<pseudohelixRow> pseudoHelicesPool;  // rows 0..MAX_NUM_PSEUDOHELICES; empty until the first pass
+    // Rows 0..numOfPseudoHelices (at most MAX_NUM_PSEUDOHELICES), made as filled; empty until the first pass.
+    std::vector<pseudohelixRow> pseudoHelicesPool;
     int numOfPseudoHelices = 0;
     std::vector<stem> stemPool;  // STEM_POOL_SLOTS slots once searched
     int numOfstemsInPool = 0;
@@ -128,10 +129,12 @@ struct foldJob {
     // (the incremental way ran); the reference way prints what the checks find.
     bool scoreCandidates(int m);
 
-    // Assembles finalStructure pass by pass. Precondition: findMaxStems() returned true.
+    // Assembles finalStructure pass by pass. Precondition: findMaxStems() returned true and
+    // tables is set (without tables nothing is done). Stops early once a pass changed nothing.
     void SAT();
 
-    // Figures of the last search and SAT, for benchmarks.
+    // Figures of the last search and SAT, for benchmarks: stems found, passes that scored
+    // candidates, and how many of those were scored incrementally.
     int stemsFound() const { return stemsFound_; }
     int passesRun() const { return passesRun_; }
     int incrementalPasses() const { return incrementalPasses_; }
