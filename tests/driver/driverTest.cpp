@@ -103,4 +103,25 @@ TEST(batchRun, invalidFilesAreReportedAndSkipped) {
         EXPECT_FALSE(entry.path().string().find("_varn") != std::string::npos) << entry.path();
 }
 
+TEST(batchRun, foldsEachFileIntoItsOwnThreeOutputs) {
+    scratchFolder dir("fold");
+    const std::string hairpin = ">hp\nGGGGCGCAAGCCCC\n";
+    dir.addSequence("a.b.fasta", hairpin);
+    dir.addSequence("a.fasta", ">other\nGGGAAAACCCAAAAAAAAAAAAAA\n");
+    const auto result = dir.run();
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, BANNER + "Process... ...  50%" + std::string(19, '\b') + "Process... ...  100%" + CLOSING);
+    EXPECT_EQ(result.err, "");
+    const auto seq = dir.root / "sequences";
+    for (const char* suffix : {"_varn.ct", "_varn.dp", "_varn.svg"}) {
+        EXPECT_TRUE(std::filesystem::exists(seq / (std::string("a.b") + suffix))) << suffix;
+        EXPECT_TRUE(std::filesystem::exists(seq / (std::string("a") + suffix))) << suffix;
+    }
+    EXPECT_EQ(readFile(seq / "a.b.fasta"), hairpin);
+    const std::string dp = readFile(seq / "a.b_varn.dp");
+    // One stem of five pairs closing GCAA is the only candidate.
+    EXPECT_EQ(dp, "> hp\nGGGGCGCAAGCCCC\n(((((....)))))\n");
+    EXPECT_TRUE(readFile(seq / "a.b_varn.ct").starts_with("   14  ENERGY = "));
+}
+
 }  // namespace
