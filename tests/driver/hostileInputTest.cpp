@@ -306,7 +306,9 @@ TEST(hostileInput, readOnlySequenceFolder) {
 TEST(hostileInput, thousandAndOneFilesProcessTheFirstThousand) {
     scratchFolder dir("thousand");
     constexpr int FILES = 1001;
-    for (int k = 0; k < FILES; ++k) dir.addSequence("s" + std::to_string(10000 + k) + ".fasta", ">s\nGGGGAAAACCCC\n");
+    // s10000 .. s11000, so that the listing order is the numbering order.
+    const auto nameOf = [](int k) { return std::to_string(10000 + k).insert(0, "s"); };
+    for (int k = 0; k < FILES; ++k) dir.addSequence(nameOf(k) + ".fasta", ">s\nGGGGAAAACCCC\n");
     const auto result = runChecked(dir);
     EXPECT_EQ(result.status, 0);
     EXPECT_NE(result.out.find("Korvane can process no more than 1000 fasta files at one time. The number of fasta "
@@ -314,7 +316,7 @@ TEST(hostileInput, thousandAndOneFilesProcessTheFirstThousand) {
               std::string::npos);
     EXPECT_TRUE(result.out.ends_with("99%" + CLOSING)) << result.out.substr(result.out.size() - 200);
     int processed = 0;
-    for (int k = 0; k < FILES; ++k) processed += hasOutputs(dir, "s" + std::to_string(10000 + k)) ? 1 : 0;
+    for (int k = 0; k < FILES; ++k) processed += hasOutputs(dir, nameOf(k)) ? 1 : 0;
     EXPECT_EQ(processed, 1000);
     EXPECT_FALSE(hasAnyOutput(dir, "s11000"));
 }
