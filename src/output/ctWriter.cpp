@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -13,42 +14,58 @@ namespace {
 // Lengths from here on get the six-wide columns, header included.
 constexpr int WIDE_CT_LENGTH = 10'000;
 
-struct ctFormats {
-    const char* header;
-    const char* line;
+// Minimum column widths of the two layouts: "%5i%2c%8i%5i%5i%5i" and "%6i%2c%8i%6i%6i%6i",
+// with the header length as the first column.
+struct ctWidths {
+    int number;  // position, next, partner, numbering, and the header length
+    int previous;
 };
 
-constexpr ctFormats NARROW_FORMATS{"%5i", "%5i%2c%8i%5i%5i%5i\n"};
-constexpr ctFormats WIDE_FORMATS{"%6i", "%6i%2c%8i%6i%6i%6i\n"};
+constexpr ctWidths NARROW_WIDTHS{5, 8};
+constexpr ctWidths WIDE_WIDTHS{6, 8};
+constexpr int LETTER_WIDTH = 2;
 
-// Room for one nucleotide line of six ints (up to 11 characters each) and a letter.
-constexpr int CT_LINE_BUFFER = 96;
+// Room for an int and its padding in any column.
+constexpr int CT_FIELD_BUFFER = 32;
+// Typical length of a nucleotide line, so that a block is built in one allocation.
+constexpr size_t CT_LINE_CHARS = 32;
 
-void appendHeader(std::string& out, const structure& record, int k, const ctFormats& formats) {
-    char buffer[CT_LINE_BUFFER];
-    std::snprintf(buffer, sizeof buffer, formats.header, record.nbases);
-    std::string header = buffer;
-    if (record.energy[k] != 0) {
-        std::snprintf(buffer, sizeof buffer, "%.1f", record.energy[k] / 10.0);
-        header += "  ENERGY = ";
-        header += buffer;
-    }
-    header += "  ";
-    header += record.label[k];
-    // A title from the semicolon layout brings its own line end.
-    if (header.back() != '\n') header += '\n';
-    out += header;
+// value right-aligned in a field of at least width characters, as "%<width>i" writes it.
+void appendInt(std::string& out, int value, int width) {
+    char buffer[CT_FIELD_BUFFER];
+    const auto digits = static_cast<int>(std::to_chars(buffer, buffer + sizeof buffer, value).ptr - buffer);
+    if (digits < width) out.append(static_cast<size_t>(width - digits), ' ');
+    out.append(buffer, static_cast<size_t>(digits));
 }
 
-void appendNucleotides(std::string& out, const structure& record, int k, const ctFormats& formats) {
+void appendHeader(std::string& out, const structure& record, int k, const ctWidths& widths) {
+    appendInt(out, record.nbases, widths.number);
+    if (record.energy[k] != 0) {
+        char buffer[CT_FIELD_BUFFER];
+        std::snprintf(buffer, sizeof buffer, "%.1f", record.energy[k] / 10.0);
+        out += "  ENERGY = ";
+        out += buffer;
+    }
+    out += "  ";
+    out += record.label[k];
+    // A title from the semicolon layout brings its own line end.
+    if (out.back() != '\n') out += '\n';
+}
+
+void appendNucleotides(std::string& out, const structure& record, int k, const ctWidths& widths) {
     const auto partners = record.pairs(k);
     const int n = record.nbases;
-    char buffer[CT_LINE_BUFFER];
+    out.reserve(out.size() + CT_LINE_CHARS * static_cast<size_t>(std::max(n, 0)));
     for (int i = 1; i <= n; ++i) {
         const int next = i < n ? i + 1 : 0;
-        const int length = std::snprintf(buffer, sizeof buffer, formats.line, i, record.seqchars[i], i - 1,
-                                         next, partners[i], record.histnum[i]);
-        out.append(buffer, static_cast<size_t>(length));
+        appendInt(out, i, widths.number);
+        out.append(LETTER_WIDTH - 1, ' ');
+        out += record.seqchars[static_cast<size_t>(i)];
+        appendInt(out, i - 1, widths.previous);
+        appendInt(out, next, widths.number);
+        appendInt(out, partners[static_cast<size_t>(i)], widths.number);
+        appendInt(out, record.histnum[static_cast<size_t>(i)], widths.number);
+        out += '\n';
     }
 }
 
@@ -63,7 +80,7 @@ void ctoutWithNum(const structure& record, const std::string& path, bool append,
     // Nothing to report through: the caller has no channel for it, and the run goes on.
     if (!file) return;
 
-    const ctFormats& formats = record.nbases >= WIDE_CT_LENGTH ? WIDE_FORMATS : NARROW_FORMATS;
+    const ctWidths& widths = record.nbases >= WIDE_CT_LENGTH ? WIDE_WIDTHS : NARROW_WIDTHS;
     std::string block;
     // Numbers without a slot in the record (below 0 or at/after capacity) have nothing to write:
     // they are skipped rather than read out of bounds.
@@ -71,8 +88,8 @@ void ctoutWithNum(const structure& record, const std::string& path, bool append,
     const int to = std::min(last, record.capacity - 1);
     for (int k = from; k <= to; ++k) {
         block.clear();
-        appendHeader(block, record, k, formats);
-        appendNucleotides(block, record, k, formats);
+        appendHeader(block, record, k, widths);
+        appendNucleotides(block, record, k, widths);
         file.write(block.data(), static_cast<std::streamsize>(block.size()));
         if (!file) return;
     }

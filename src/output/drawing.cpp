@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <iostream>
 #include <string_view>
@@ -23,28 +24,62 @@ constexpr double ARC_FACTOR = 0.7;
 constexpr double ARC_RIGHT_MARGIN = 30;
 constexpr double BOTTOM_MARGIN = 72;
 constexpr char LINKER_LETTER = 'I';
-constexpr int NUMBER_BUFFER = 32;
+// A whole number of up to six digits is written as that integer under six-digit rounding.
+constexpr double LARGEST_PLAIN_WHOLE = 999'999;
+// Closer than this to such a whole number, a value rounds to it under six significant digits,
+// whose rounding step there is at least 1e-6. Arc control points such as 102 + 0.7 * 1290 miss
+// their whole value by a few ulps and still take the integer path.
+constexpr double NEAR_WHOLE = 1e-9;
+constexpr size_t RECORD_CHARS = 48;  // a usual record fits without regrowth
 
 const std::string OUT_OF_RANGE = "Structure number out of range.";
 
 double positionY(int i) { return FIRST_Y + NUCLEOTIDE_SPACING * (i - 1); }
 
+void appendInt(std::string& out, int value) {
+    char buffer[DRAWING_NUMBER_CHARS];
+    out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
+
 // Above 33,333 bases the coordinates reach seven digits and keep the six-digit rounding of the
 // default formatting, exactly as the records carry them.
 std::string nucleotideRecord(char letter, int i, int n, double columnX, bool hasLinker) {
+    const auto appendNumber = [](std::string& out, double value) {
+        appendDrawingNumber(out, value);
+        out += ' ';
+    };
     const double y = positionY(i);
-    std::string record(1, letter);
+    std::string record;
+    record.reserve(RECORD_CHARS);
+    record += letter;
     record += "  ";
-    record += drawingNumber(columnX) + ' ' + drawingNumber(y) + ' ';
+    appendNumber(record, columnX);
+    appendNumber(record, y);
     if (i < n) {
-        record += drawingNumber(columnX) + ' ' + drawingNumber(y + NUCLEOTIDE_SPACING) + ' ';
+        appendNumber(record, columnX);
+        appendNumber(record, y + NUCLEOTIDE_SPACING);
     } else {
         record += "-1 -1 ";
     }
     if (!hasLinker && i % LABEL_STEP == 0) {
-        record += drawingNumber(LABEL_X) + ' ' + drawingNumber(y) + ' ' + std::to_string(i);
+        appendNumber(record, LABEL_X);
+        appendNumber(record, y);
+        appendInt(record, i);
     } else {
         record += "-1 -1 -1";
+    }
+    return record;
+}
+
+std::string pairRecord(int j, int t, double columnX, double yj, double controlX, double controlY, double yt) {
+    std::string record;
+    record.reserve(RECORD_CHARS);
+    appendInt(record, j);
+    record += '-';
+    appendInt(record, t);
+    for (const double value : {columnX, yj, controlX, controlY, columnX, yt}) {
+        record += ' ';
+        appendDrawingNumber(record, value);
     }
     return record;
 }
@@ -65,10 +100,31 @@ double recordY(const std::string& record, int i) {
 
 }  // namespace
 
+char* writeDrawingNumber(char* out, double value) {
+    char* const end = out + DRAWING_NUMBER_CHARS;
+    // Nearly every coordinate is whole: integer formatting gives the same text much faster.
+    const double whole = std::round(value);
+    if (std::fabs(whole) <= LARGEST_PLAIN_WHOLE && std::fabs(value - whole) <= NEAR_WHOLE) {
+        if (whole != 0) return std::to_chars(out, end, static_cast<int>(whole)).ptr;
+        // Only an exact zero prints as one (-0 keeps its sign); 1e-12 needs the exponent form.
+        if (value == 0) {
+            if (std::signbit(value)) *out++ = '-';
+            *out++ = '0';
+            return out;
+        }
+    }
+    return std::to_chars(out, end, value, std::chars_format::general, 6).ptr;
+}
+
+void appendDrawingNumber(std::string& out, double value) {
+    char buffer[DRAWING_NUMBER_CHARS];
+    out.append(buffer, writeDrawingNumber(buffer, value));
+}
+
 std::string drawingNumber(double value) {
-    char buffer[NUMBER_BUFFER];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
-    return std::string(buffer, result.ptr);
+    std::string text;
+    appendDrawingNumber(text, value);
+    return text;
 }
 
 std::string structureImage::readStructure(const std::string& ctPath, int number) {
@@ -105,9 +161,7 @@ std::string structureImage::readStructure(const std::string& ctPath, int number)
         const double controlX = columnX + ARC_FACTOR * (yt - yj);
         const double controlY = (yj + yt) / 2;
         maxX = std::max(maxX, margin + controlX + ARC_RIGHT_MARGIN);
-        pairs.push_back(std::to_string(j) + '-' + std::to_string(t) + ' ' + drawingNumber(columnX) + ' ' +
-                        drawingNumber(yj) + ' ' + drawingNumber(controlX) + ' ' + drawingNumber(controlY) + ' ' +
-                        drawingNumber(columnX) + ' ' + drawingNumber(yt));
+        pairs.push_back(pairRecord(j, t, columnX, yj, controlX, controlY, yt));
     }
     return {};
 }

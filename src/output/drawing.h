@@ -46,4 +46,14 @@ struct drawingRequest {
 // 2.12366, 1.00002e+06), like the default formatting of a double on a stream.
 std::string drawingNumber(double value);
 
+// Room for any drawingNumber text ("-1.23457e-308" is 13 characters).
+constexpr int DRAWING_NUMBER_CHARS = 32;
+
+// Writes drawingNumber(value) at out, which has room for DRAWING_NUMBER_CHARS characters;
+// returns the end of the text. Allocation-free.
+char* writeDrawingNumber(char* out, double value);
+
+// Appends drawingNumber(value) to out.
+void appendDrawingNumber(std::string& out, double value);
+
 }  // namespace korvane

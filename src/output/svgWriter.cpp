@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <charconv>
 #include <fstream>
 #include <initializer_list>
@@ -51,15 +52,29 @@ constexpr double LABEL_BASELINE_RISE = 4;  // number baseline above the mask's l
 constexpr double TEXT_BASELINE_DROP = 8;  // a letter's baseline sits below the circle centre
 constexpr double LOWER_G_DROP = 5;        // a lower-case g hangs below its baseline
 constexpr double LETTER_SHIFT_X = 8;
-constexpr int NUCLEOTIDE_TOKENS = 8;
-constexpr int PAIR_TOKENS = 7;
+constexpr size_t NUCLEOTIDE_TOKENS = 8;
+constexpr size_t PAIR_TOKENS = 7;
 
-const std::string NO_PAIRS_NOTICE = "The given structure contains no pairs.";
+constexpr std::string_view NO_PAIRS_NOTICE = "The given structure contains no pairs.";
+constexpr std::string_view BLACK = "\"rgb(0,0,0)\"";
+constexpr std::string_view WHITE = "\"rgb(255,255,255)\"";
+// Typical sizes of a nucleotide line (a tenth of them with a label) and of an arc line, so that
+// the whole file is built in one allocation.
+constexpr size_t NUCLEOTIDE_LINE_CHARS = 340;
+constexpr size_t ARC_LINE_CHARS = 110;
+constexpr size_t FIXED_CHARS = 1024;
+constexpr size_t MAX_PLAIN_DIGITS = 15;  // whole numbers this long convert exactly
 
-struct keywordValue {
-    std::string_view keyword;
-    std::string_view value;
-};
+// The compiled elements, with the values that never change filled in.
+const svgTemplate CIRCLE(CIRCLE_TEMPLATE, {{"LINEWEIGHT", LINE_WEIGHT}, {"LOCX"}, {"LOCY"}, {"BACKGROUND", WHITE},
+                                           {"OUTLINE"}, {"RADIUS", CIRCLE_RADIUS}});
+const svgTemplate ARC(ARC_TEMPLATE, {{"CURVEWEIGHT", CURVE_WEIGHT}, {"X1"}, {"Y1"}, {"CONTROLX"}, {"CONTROLY"},
+                                     {"X2"}, {"Y2"}, {"COLOR", BLACK}});
+const svgTemplate LINE(LINE_TEMPLATE, {{"COLOR", BLACK}, {"LINEWEIGHT", LINE_WEIGHT}, {"STARTX"}, {"STARTY"},
+                                       {"ENDX"}, {"ENDY"}});
+const svgTemplate WHITE_BOX(BOX_TEMPLATE, {{"COLOR", WHITE}, {"LOCX"}, {"LOCY"}, {"WIDTH"}, {"HEIGHT"}});
+const svgTemplate TEXT(TEXT_TEMPLATE, {{"COLOR", BLACK}, {"LOCX"}, {"LOCY"}, {"TEXTSTRING"}});
+const svgTemplate SCALE(SCALE_TEMPLATE, {{"SCALEFACTOR"}});
 
 // Replaces every occurrence of keyword; scanning resumes after the inserted value, so a value
 // holding a keyword is left as it is.
@@ -71,35 +86,89 @@ void replaceKeyword(std::string& text, std::string_view keyword, std::string_vie
     }
 }
 
-std::string fillTemplate(std::string_view pattern, std::initializer_list<keywordValue> values) {
-    std::string text(pattern);
-    for (const auto& [keyword, value] : values) replaceKeyword(text, keyword, value);
-    return text;
+// Template slots are marked by the control characters 1..MAX_SLOTS while compiling.
+char markOf(size_t slot) { return static_cast<char>(slot + 1); }
+
+// The slot a character marks, svgTemplate::MAX_SLOTS for any other character.
+size_t slotOf(char c) {
+    const auto code = static_cast<unsigned char>(c);
+    return code >= 1 && code <= svgTemplate::MAX_SLOTS ? code - 1 : svgTemplate::MAX_SLOTS;
 }
 
-std::string lineElement(std::string_view x1, std::string_view y1, std::string_view x2, std::string_view y2) {
-    const std::string black = colorValue("Black");
-    return fillTemplate(LINE_TEMPLATE, {{"COLOR", black}, {"LINEWEIGHT", LINE_WEIGHT}, {"STARTX", x1},
-                                {"STARTY", y1}, {"ENDX", x2}, {"ENDY", y2}});
+bool hasUpperCase(std::string_view text) {
+    bool found = false;
+    // No early exit: the loop stays branch-free over these short values.
+    for (const char c : text) found |= static_cast<unsigned char>(c - 'A') < 26;
+    return found;
 }
 
-std::string textElement(std::string_view x, std::string_view y, std::string_view text) {
-    const std::string black = colorValue("Black");
-    return fillTemplate(TEXT_TEMPLATE, {{"COLOR", black}, {"LOCX", x}, {"LOCY", y}, {"TEXTSTRING", text}});
+// True when some keyword could begin at the end of before and end in a value put right after
+// it that has no upper-case letter: a keyword ending in a digit, such as X1 after an X.
+[[maybe_unused]] bool keywordEndsInValue(std::string_view before, std::initializer_list<templateKeyword> keywords) {
+    for (const auto& [keyword, fixedValue] : keywords) {
+        for (size_t split = 1; split < keyword.size(); ++split) {
+            if (before.ends_with(keyword.substr(0, split)) && !hasUpperCase(keyword.substr(split))) return true;
+        }
+    }
+    return false;
 }
 
-std::vector<std::string_view> splitWords(std::string_view record) {
-    std::vector<std::string_view> words;
+// A number written into a buffer of its own, to be passed as a template value.
+class numberText {
+public:
+    static numberText of(double value) {
+        numberText text;
+        text.length_ = static_cast<size_t>(writeDrawingNumber(text.buffer_.data(), value) - text.buffer_.data());
+        return text;
+    }
+    static numberText ofInteger(long long value) {
+        numberText text;
+        const auto result = std::to_chars(text.buffer_.data(), text.buffer_.data() + text.buffer_.size(), value);
+        text.length_ = static_cast<size_t>(result.ptr - text.buffer_.data());
+        return text;
+    }
+    operator std::string_view() const { return {buffer_.data(), length_}; }
+
+private:
+    std::array<char, DRAWING_NUMBER_CHARS> buffer_;
+    size_t length_ = 0;
+};
+
+void appendLine(std::string& out, std::string_view x1, std::string_view y1, std::string_view x2,
+                std::string_view y2) {
+    LINE.appendFilled(out, {x1, y1, x2, y2});
+}
+
+void appendText(std::string& out, std::string_view x, std::string_view y, std::string_view text) {
+    TEXT.appendFilled(out, {x, y, text});
+}
+
+// The first N blank-separated words of record; returns how many it has, at most N.
+template <size_t N>
+size_t splitWords(std::string_view record, std::array<std::string_view, N>& words) {
+    size_t count = 0;
     size_t start = record.find_first_not_of(' ');
-    while (start != std::string_view::npos) {
+    while (start != std::string_view::npos && count < N) {
         const size_t stop = std::min(record.find(' ', start), record.size());
-        words.push_back(record.substr(start, stop - start));
+        words[count++] = record.substr(start, stop - start);
         start = record.find_first_not_of(' ', stop);
     }
-    return words;
+    return count;
 }
 
+// The leading number of a word as std::from_chars reads it, 0 when there is none.
 double toNumber(std::string_view word) {
+    // Plain integers, nearly every word of a record, convert exactly without the general parser.
+    const size_t digitsStart = !word.empty() && word.front() == '-' ? 1 : 0;
+    if (word.size() > digitsStart && word.size() - digitsStart <= MAX_PLAIN_DIGITS) {
+        long long digits = 0;
+        size_t k = digitsStart;
+        for (; k < word.size() && word[k] >= '0' && word[k] <= '9'; ++k) digits = digits * 10 + (word[k] - '0');
+        if (k == word.size()) {
+            const auto value = static_cast<double>(digits);
+            return digitsStart == 1 ? -value : value;
+        }
+    }
     double value = 0;
     std::from_chars(word.data(), word.data() + word.size(), value);
     return value;
@@ -113,9 +182,10 @@ int labelDigits(long long number) {
     return 5;
 }
 
-std::string nucleotideLine(std::string_view record, bool circleOutline) {
-    const auto words = splitWords(record);
-    if (static_cast<int>(words.size()) < NUCLEOTIDE_TOKENS) return {};
+// Appends the elements of one nucleotide record; false (nothing appended) for a short record.
+bool appendNucleotideLine(std::string& out, std::string_view record, bool circleOutline) {
+    std::array<std::string_view, NUCLEOTIDE_TOKENS> words;
+    if (splitWords(record, words) < NUCLEOTIDE_TOKENS) return false;
     const std::string_view letter = words[0];
     const double x = toNumber(words[1]);
     const double y = toNumber(words[2]);
@@ -124,44 +194,40 @@ std::string nucleotideLine(std::string_view record, bool circleOutline) {
     const double labelX = toNumber(words[5]);
     const double labelY = toNumber(words[6]);
     const auto labelNumber = static_cast<long long>(toNumber(words[7]));
-    const std::string xText = drawingNumber(x);
-    const std::string yText = drawingNumber(y);
+    const numberText xText = numberText::of(x);
+    const numberText yText = numberText::of(y);
 
-    std::string line;
     if (nextX != -1 && nextY != -1) {
-        line += lineElement(xText, yText, drawingNumber(nextX), drawingNumber(nextY));
-        line += ' ';
+        appendLine(out, xText, yText, numberText::of(nextX), numberText::of(nextY));
+        out += ' ';
     }
     if (labelX != -1 && labelY != -1) {
         const double width = LABEL_DIGIT_WIDTH * labelDigits(labelNumber);
-        const std::string left = drawingNumber(labelX - width / 2);
-        line += lineElement(xText, yText, drawingNumber(labelX), drawingNumber(labelY));
-        line += ' ';
-        line += fillTemplate(BOX_TEMPLATE, {{"COLOR", colorValue("White")}, {"LOCX", left},
-                                    {"LOCY", drawingNumber(labelY - LABEL_HALF_HEIGHT)},
-                                    {"WIDTH", drawingNumber(width)}, {"HEIGHT", drawingNumber(BOX_HEIGHT)}});
-        line += ' ';
-        line += textElement(left, drawingNumber(labelY - LABEL_HALF_HEIGHT + BOX_HEIGHT - LABEL_BASELINE_RISE),
-                            std::to_string(labelNumber));
-        line += ' ';
+        const numberText left = numberText::of(labelX - width / 2);
+        appendLine(out, xText, yText, numberText::of(labelX), numberText::of(labelY));
+        out += ' ';
+        WHITE_BOX.appendFilled(out, {left, numberText::of(labelY - LABEL_HALF_HEIGHT), numberText::of(width),
+                                     numberText::of(BOX_HEIGHT)});
+        out += ' ';
+        appendText(out, left, numberText::of(labelY - LABEL_HALF_HEIGHT + BOX_HEIGHT - LABEL_BASELINE_RISE),
+                   numberText::ofInteger(labelNumber));
+        out += ' ';
     }
-    const std::string outline = colorValue(circleOutline ? "Black" : "White");
-    line += fillTemplate(CIRCLE_TEMPLATE, {{"LINEWEIGHT", LINE_WEIGHT}, {"LOCX", xText}, {"LOCY", yText},
-                                   {"BACKGROUND", colorValue("White")}, {"OUTLINE", outline},
-                                   {"RADIUS", CIRCLE_RADIUS}});
-    line += ' ';
+    CIRCLE.appendFilled(out, {xText, yText, circleOutline ? BLACK : WHITE});
+    out += ' ';
     const double drop = letter == "g" ? LOWER_G_DROP : TEXT_BASELINE_DROP;
-    line += textElement(std::to_string(static_cast<long long>(x - LETTER_SHIFT_X)),
-                        std::to_string(static_cast<long long>(y + drop)), escapeSvgText(letter));
-    return line;
+    appendText(out, numberText::ofInteger(static_cast<long long>(x - LETTER_SHIFT_X)),
+               numberText::ofInteger(static_cast<long long>(y + drop)), escapeSvgText(letter));
+    return true;
 }
 
-std::string arcLine(std::string_view record) {
-    const auto words = splitWords(record);
-    if (static_cast<int>(words.size()) < PAIR_TOKENS) return {};
-    return fillTemplate(ARC_TEMPLATE, {{"CURVEWEIGHT", CURVE_WEIGHT}, {"X1", words[1]}, {"Y1", words[2]},
-                               {"CONTROLX", words[3]}, {"CONTROLY", words[4]}, {"X2", words[5]},
-                               {"Y2", words[6]}, {"COLOR", colorValue("Black")}});
+// Appends the arc of one pair record, its coordinates as the record's words; false (nothing
+// appended) for a short record.
+bool appendArcLine(std::string& out, std::string_view record) {
+    std::array<std::string_view, PAIR_TOKENS> words;
+    if (splitWords(record, words) < PAIR_TOKENS) return false;
+    ARC.appendFilled(out, {words[1], words[2], words[3], words[4], words[5], words[6]});
+    return true;
 }
 
 // The title as shown: outer blanks trimmed (unless it is all blanks), brackets and angle
@@ -256,7 +322,7 @@ std::string svgHeader() {
 
 std::string colorValue(std::string_view name) {
     static constexpr std::array<keywordValue, 11> colors{{
-        {"White", "\"rgb(255,255,255)\""},
+        {"White", WHITE},
         {"Gray", "\"rgb(171,171,171)\""},
         {"Red", "\"rgb(255,0,0)\""},
         {"Pink", "\"rgb(255,128,255)\""},
@@ -271,40 +337,117 @@ std::string colorValue(std::string_view name) {
     for (const auto& [colorName, value] : colors) {
         if (colorName == name) return std::string(value);
     }
-    return "\"rgb(0,0,0)\"";
+    return std::string(BLACK);
+}
+
+std::string fillTemplate(std::string_view pattern, std::initializer_list<keywordValue> values) {
+    std::string text(pattern);
+    for (const auto& [keyword, value] : values) replaceKeyword(text, keyword, value);
+    return text;
+}
+
+svgTemplate::svgTemplate(std::string_view pattern, std::initializer_list<templateKeyword> keywords)
+    : pattern_(pattern) {
+    assert(std::none_of(pattern.begin(), pattern.end(), [](char c) { return slotOf(c) != NO_SLOT; }));
+    // Replacing each keyword with its fixed value, or with one control character per slot,
+    // shows where every value goes. A control character cannot take part in a later keyword,
+    // and neither can a value without upper-case letters (see appendFilled).
+    std::string marked(pattern);
+    for (const auto& [keyword, fixedValue] : keywords) {
+        // every value inserted so far is searched for this keyword
+        std::fill_n(searchedLater_.begin(), slotCount_, true);
+        keywords_.emplace_back(keyword, fixedValue);
+        if (fixedValue) {
+            replaceKeyword(marked, keyword, *fixedValue);
+        } else {
+            assert(slotCount_ < MAX_SLOTS);
+            replaceKeyword(marked, keyword, std::string(1, markOf(slotCount_)));
+            ++slotCount_;
+        }
+    }
+
+    std::vector<size_t> ends;
+    for (size_t at = 0; at < marked.size(); ++at) {
+        const size_t slot = slotOf(marked[at]);
+        if (slot == NO_SLOT) {
+            pieces_ += marked[at];
+            continue;
+        }
+        assert(at == 0 || slotOf(marked[at - 1]) == NO_SLOT);
+        assert(!keywordEndsInValue(std::string_view(marked).substr(0, at), keywords));
+        segments_.push_back({{}, slot});
+        ends.push_back(pieces_.size());
+        ++slotUses_[slot];
+    }
+    segments_.push_back({{}, NO_SLOT});
+    ends.push_back(pieces_.size());
+    // Views are taken once pieces_ has its final size.
+    size_t start = 0;
+    for (size_t k = 0; k < segments_.size(); ++k) {
+        segments_[k].text = std::string_view(pieces_).substr(start, ends[k] - start);
+        start = ends[k];
+    }
+}
+
+std::string svgTemplate::replaced(std::initializer_list<std::string_view> values) const {
+    std::string text(pattern_);
+    const std::string_view* value = values.begin();
+    for (const auto& [keyword, fixedValue] : keywords_) replaceKeyword(text, keyword, fixedValue ? *fixedValue : *value++);
+    return text;
+}
+
+void svgTemplate::appendFilled(std::string& out, std::initializer_list<std::string_view> values) const {
+    assert(values.size() == slotCount_);
+    const std::string_view* value = values.begin();
+    size_t length = pieces_.size();
+    bool compiled = true;
+    for (size_t slot = 0; slot < slotCount_; ++slot) {
+        length += slotUses_[slot] * value[slot].size();
+        // An upper-case letter in a value could form a keyword replaced after it, and so could
+        // the texts on both sides of an empty value. Drawings never hold such values; they take
+        // the plain replacement.
+        if (searchedLater_[slot] && (value[slot].empty() || hasUpperCase(value[slot]))) compiled = false;
+    }
+    if (!compiled) {
+        out += replaced(values);
+        return;
+    }
+    const size_t at = out.size();
+    out.resize(at + length);
+    char* write = out.data() + at;
+    for (const auto& [text, slot] : segments_) {
+        write = std::copy(text.begin(), text.end(), write);
+        if (slot != NO_SLOT) write = std::copy(value[slot].begin(), value[slot].end(), write);
+    }
 }
 
 bool structureImage::writeImage(const std::string& path) const {
-    std::string svg = svgHeader();
+    std::string svg;
+    svg.reserve(FIXED_CHARS + NUCLEOTIDE_LINE_CHARS * nucleotides.size() + ARC_LINE_CHARS * pairs.size());
+    svg += svgHeader();
     svg += '\n';
     if (pairs.empty()) {
-        svg += textElement(NOTICE_XY, NOTICE_XY, NO_PAIRS_NOTICE);
+        appendText(svg, NOTICE_XY, NOTICE_XY, NO_PAIRS_NOTICE);
         svg += '\n';
     } else {
         const double widthScale = PAGE_WIDTH / maxX;
         const double heightScale = (PAGE_HEIGHT - SPACE_BELOW_DRAWING) / maxY;
         const double scale = heightScale < widthScale ? heightScale : widthScale;
-        svg += fillTemplate(SCALE_TEMPLATE, {{"SCALEFACTOR", drawingNumber(scale)}});
+        SCALE.appendFilled(svg, {numberText::of(scale)});
         svg += '\n';
         for (const auto& record : pairs) {
-            const std::string arc = arcLine(record);
-            if (arc.empty()) continue;
-            svg += arc;
-            svg += '\n';
+            if (appendArcLine(svg, record)) svg += '\n';
         }
         for (const auto& record : nucleotides) {
             if (record.empty()) continue;  // linker bases are not drawn
-            const std::string line = nucleotideLine(record, circleOutline);
-            if (line.empty()) continue;
-            svg += line;
-            svg += '\n';
+            if (appendNucleotideLine(svg, record, circleOutline)) svg += '\n';
         }
         svg += GROUP_END;
         svg += '\n';
         svg += FONT_GROUP;
         svg += '\n';
         if (const auto shown = shownTitle(title)) {
-            svg += textElement(TITLE_X, drawingNumber(TITLE_Y), escapeSvgText(*shown));
+            appendText(svg, TITLE_X, numberText::of(TITLE_Y), escapeSvgText(*shown));
             svg += '\n';
         }
         svg += GROUP_END;

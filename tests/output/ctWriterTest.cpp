@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <random>
 #include <string>
 
 #include "output/output.h"
@@ -80,6 +82,38 @@ TEST(ctWriterWrites, widthSwitchesAtTenThousandBases) {
         const std::string text = readText(file.path());
         EXPECT_EQ(text.substr(0, 45), " 10000  t\n     1 U       0     2     0     1\n");
         EXPECT_EQ(text.substr(text.size() - 35), " 10000 U    9999     0     0 10000\n");
+    }
+}
+
+TEST(ctWriterWrites, linesMatchThePrintfLayout) {
+    // Any stored numbers, negative and wider than their columns included, on both layouts.
+    std::mt19937 random(42);
+    std::uniform_int_distribution<int> anyNumber(-2'000'000'000, 2'000'000'000);
+    std::uniform_int_distribution<int> smallNumber(-120, 120'000);
+    const std::string letters = "ACGUTNacgux-I";
+    for (const int n : {7, 10'003}) {
+        scratchFile file("printf.ct");
+        std::string sequence;
+        for (int i = 0; i < n; ++i) sequence += letters[static_cast<size_t>(i) % letters.size()];
+        structure record = recordOf(sequence, "printf");
+        record.energy[1] = -431;
+        for (int i = 1; i <= n; ++i) {
+            record.pairs(1)[static_cast<size_t>(i)] = i % 3 == 0 ? anyNumber(random) : smallNumber(random);
+            record.histnum[static_cast<size_t>(i)] = i % 5 == 0 ? anyNumber(random) : smallNumber(random);
+        }
+        ctoutWithNum(record, file.path(), false, 1, 1);
+
+        const bool wide = n >= 10'000;
+        char line[128];
+        std::snprintf(line, sizeof line, wide ? "%6i" : "%5i", n);
+        std::string expected = std::string(line) + "  ENERGY = -43.1  printf\n";
+        for (int i = 1; i <= n; ++i) {
+            std::snprintf(line, sizeof line, wide ? "%6i%2c%8i%6i%6i%6i\n" : "%5i%2c%8i%5i%5i%5i\n", i,
+                          sequence[static_cast<size_t>(i - 1)], i - 1, i < n ? i + 1 : 0,
+                          record.pairs(1)[static_cast<size_t>(i)], record.histnum[static_cast<size_t>(i)]);
+            expected += line;
+        }
+        EXPECT_EQ(readText(file.path()), expected) << n;
     }
 }
 

@@ -4,6 +4,10 @@
 
 #include <cmath>
 #include <cstdio>
+#include <iomanip>
+#include <limits>
+#include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -120,6 +124,56 @@ TEST(drawingLayout, numbersUseSixSignificantDigits) {
     EXPECT_EQ(drawingNumber(999'996), "999996");
     // Past 33,333 bases the coordinates keep this rounding.
     EXPECT_EQ(drawingNumber(1'000'026), "1.00003e+06");
+}
+
+TEST(drawingLayout, numbersMatchTheDefaultStreamFormatting) {
+    std::vector<double> values = {0.0, -0.0, 1, -1, 0.5, -0.5, 7.5, 22.5, 999'999, -999'999, 999'999.4, 999'999.5,
+                                  999'999.6, 1e6, 1'000'026, -1'000'026, 123'456'789, 1e15, 1e16, 1e21, 1e300,
+                                  1e-4, 1e-5, 1.5e-5, 1e-9, -1e-9, 1e-12, 4.9e-324, 1 - 1e-10, 1 + 1e-10,
+                                  0.9999995, 0.99999949, 99'999.95, 2.0 / 3, 790.0 / 372.0,
+                                  std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                                  std::numeric_limits<double>::max(), std::numeric_limits<double>::min()};
+    for (int i = -2'000; i <= 2'000; ++i) {
+        values.push_back(i);
+        values.push_back(i + 0.5);
+        values.push_back(i / 4.0);
+        values.push_back(i * 1'000.0);
+    }
+    // Layout coordinates: positions, arc control points (often a few ulps off a whole number),
+    // midpoints and label masks, also past 33,333 bases.
+    for (int k = 1; k <= 40'000; k += 7) {
+        const double y = 36 + 30.0 * (k - 1);
+        values.push_back(y);
+        values.push_back(102 + 0.7 * (30.0 * k));
+        values.push_back(30 + 0.7 * (30.0 * k));
+        values.push_back((36 + y) / 2);
+    }
+    std::mt19937_64 random(20261207);
+    std::uniform_real_distribution<double> wide(-2e6, 2e6);
+    std::uniform_real_distribution<double> exponent(-30, 30);
+    for (int k = 0; k < 20'000; ++k) {
+        values.push_back(wide(random));
+        values.push_back(std::pow(10.0, exponent(random)) * (k % 2 == 0 ? 1 : -1));
+        const double whole = std::round(wide(random));
+        values.push_back(std::nextafter(whole, whole + 1));
+        values.push_back(std::nextafter(whole, whole - 1));
+        values.push_back(whole + (k % 3 - 1) * 1e-9);
+    }
+    int wrong = 0;
+    for (const double value : values) {
+        std::ostringstream stream;
+        stream << value;
+        if (drawingNumber(value) != stream.str()) {
+            ++wrong;
+            ADD_FAILURE() << std::setprecision(17) << value << ": " << drawingNumber(value) << " against "
+                          << stream.str();
+            if (wrong > 10) break;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+    std::ostringstream nan;
+    nan << std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(drawingNumber(std::numeric_limits<double>::quiet_NaN()), nan.str());
 }
 
 TEST(drawingRun, fileWithoutStructureReportsAndRemovesTheOldPicture) {

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "output/drawing.h"
@@ -150,6 +152,60 @@ TEST(svgWriterTitles, specialCharactersAreEscapedAfterTheRules) {
     const std::string svg = written(imageOf({"&  102 36 102 66 -1 -1 -1", "<  102 66 -1 -1 -1 -1 -1"}));
     EXPECT_NE(svg.find(">&amp;</text>"), std::string::npos);
     EXPECT_NE(svg.find(">&lt;</text>"), std::string::npos);
+}
+
+TEST(svgTemplateFills, compiledTemplatesGiveThePlainReplacement) {
+    // The drawing's elements with their fixed values, and one whose fixed value holds a keyword
+    // replaced after it.
+    const std::string_view black = "\"rgb(0,0,0)\"";
+    const svgTemplate line("<line style=\"fill:none;stroke-width:LINEWEIGHT\" stroke=COLOR x1=\"STARTX\" "
+                           "y1=\"STARTY\" x2=\"ENDX\" y2=\"ENDY\"/>",
+                           {{"COLOR", black}, {"LINEWEIGHT", "1"}, {"STARTX"}, {"STARTY"}, {"ENDX"}, {"ENDY"}});
+    const svgTemplate arc("<path style=\"fill:none;stroke-width:CURVEWEIGHT\" stroke=COLOR d=\"MX1,Y1 "
+                          "QCONTROLX,CONTROLY X2,Y2\"/>",
+                          {{"CURVEWEIGHT", "3"}, {"X1"}, {"Y1"}, {"CONTROLX"}, {"CONTROLY"}, {"X2"}, {"Y2"},
+                           {"COLOR", black}});
+    const svgTemplate text("<text x=\"LOCX\" y=\"LOCY\" fill=COLOR stroke=COLOR>TEXTSTRING</text>",
+                           {{"COLOR", black}, {"LOCX"}, {"LOCY"}, {"TEXTSTRING"}});
+    const svgTemplate nested("KEYA-KEYB-KEYA|KEYC;", {{"KEYB"}, {"KEYA", "(KEYC)"}, {"KEYC"}});
+
+    const std::vector<std::string> samples = {"", "0", "1", "2", "102", "-7.5", "1.00003e+06", "inf", "X", "Y",
+                                              "COLOR", "LOCY", "Y1", "1X1", "KEYC", "TEXTSTRING", "\x01", "a\x02b",
+                                              "\"rgb(255,255,255)\"", "g"};
+    std::mt19937 random(7);
+    std::uniform_int_distribution<size_t> pick(0, samples.size() - 1);
+    auto value = [&] { return std::string_view(samples[pick(random)]); };
+    for (int round = 0; round < 3'000; ++round) {
+        const std::string_view v[6] = {value(), value(), value(), value(), value(), value()};
+        std::string out = "<";
+        line.appendFilled(out, {v[0], v[1], v[2], v[3]});
+        EXPECT_EQ(out, "<" + fillTemplate(line.pattern(), {{"COLOR", black}, {"LINEWEIGHT", "1"}, {"STARTX", v[0]},
+                                                           {"STARTY", v[1]}, {"ENDX", v[2]}, {"ENDY", v[3]}}));
+        out.clear();
+        arc.appendFilled(out, {v[0], v[1], v[2], v[3], v[4], v[5]});
+        EXPECT_EQ(out, fillTemplate(arc.pattern(), {{"CURVEWEIGHT", "3"}, {"X1", v[0]}, {"Y1", v[1]},
+                                                    {"CONTROLX", v[2]}, {"CONTROLY", v[3]}, {"X2", v[4]},
+                                                    {"Y2", v[5]}, {"COLOR", black}}));
+        out.clear();
+        text.appendFilled(out, {v[0], v[1], v[2]});
+        EXPECT_EQ(out, fillTemplate(text.pattern(), {{"COLOR", black}, {"LOCX", v[0]}, {"LOCY", v[1]},
+                                                     {"TEXTSTRING", v[2]}}));
+        out.clear();
+        nested.appendFilled(out, {v[0], v[1]});
+        EXPECT_EQ(out, fillTemplate(nested.pattern(), {{"KEYB", v[0]}, {"KEYA", "(KEYC)"}, {"KEYC", v[1]}}));
+        if (HasFailure()) break;
+    }
+}
+
+TEST(svgTemplateFills, replacementOrderAndRescanning) {
+    // A value is not searched for its own keyword again, but is searched for later ones.
+    EXPECT_EQ(fillTemplate("A=LOCX B=LOCY", {{"LOCX", "LOCX LOCY"}, {"LOCY", "7"}}), "A=LOCX 7 B=7");
+    EXPECT_EQ(fillTemplate("A=LOCX B=LOCY", {{"LOCY", "7"}, {"LOCX", "LOCX LOCY"}}), "A=LOCX LOCY B=7");
+    const svgTemplate pair("A=LOCX B=LOCY", {{"LOCX"}, {"LOCY"}});
+    std::string out;
+    pair.appendFilled(out, {"LOCX LOCY", "7"});
+    pair.appendFilled(out, {"1", "LOCX"});
+    EXPECT_EQ(out, "A=LOCX 7 B=7A=1 B=LOCX");
 }
 
 TEST(svgWriterWrites, colourTable) {
