@@ -1,5 +1,6 @@
 #include "thermo/parameterReader.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <iostream>
 #include <string>
 #include <system_error>
+#include <type_traits>
 
 namespace korvane {
 
@@ -75,6 +77,23 @@ size_t decimalPrefix(std::string_view token) {
         if (j > expDigits) i = j;
     }
     return i;
+}
+
+// The value of a decimal number (decimalPrefix's form), correctly rounded to T like strtof and
+// strtod. std::from_chars is much faster; it takes no leading '+' and leaves overflow and
+// underflow to the C library, whose infinities and tiny values the clamping expects.
+template <typename T>
+T decimalValue(std::string_view number) {
+    const std::string_view digits = number.front() == '+' ? number.substr(1) : number;
+    T value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error == std::errc() && end == digits.data() + digits.size()) return value;
+    const std::string text(number);
+    if constexpr (std::is_same_v<T, float>) {
+        return std::strtof(text.c_str(), nullptr);
+    } else {
+        return std::strtod(text.c_str(), nullptr);
+    }
 }
 
 // Tokens of one file, with the bookkeeping for its warnings.
@@ -156,10 +175,8 @@ private:
             if (!token.empty()) ++notNumbers_;
             return 0.0;
         }
-        std::string digits(token.substr(0, length));
-        double value = singlePrecision ? static_cast<double>(std::strtof(digits.c_str(), nullptr))
-                                       : std::strtod(digits.c_str(), nullptr);
-        return value;
+        return singlePrecision ? static_cast<double>(decimalValue<float>(token.substr(0, length)))
+                               : decimalValue<double>(token.substr(0, length));
     }
 
     double clamp(double value) {

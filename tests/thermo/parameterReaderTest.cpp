@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "parameterSetWriter.h"
 
@@ -154,6 +159,55 @@ TEST_F(readerTest, ValueKindsAndRounding) {
               (std::array{4, -2, 3, -9}));
     EXPECT_EQ((std::array{t.loopConst[5], t.loopConst[6], t.loopConst[10]}), (std::array{-3, 4, -12}));
     EXPECT_EQ(warnings, "");
+}
+
+// A decimal token of random form: sign, up to 25 digits around an optional point, exponent.
+std::string randomDecimal(std::mt19937& random) {
+    std::uniform_int_distribution<int> digit(0, 9), length(1, 25), coin(0, 3), exponent(-12, 8);
+    std::string token = std::array{"", "-", "+", ""}[coin(random)];
+    const int digits = length(random);
+    const int point = std::uniform_int_distribution<int>(-1, digits)(random);
+    for (int k = 0; k < digits; ++k) {
+        if (k == point) token += '.';
+        token += static_cast<char>('0' + digit(random));
+    }
+    if (coin(random) == 0) token += (coin(random) < 2 ? "e" : "E") + std::to_string(exponent(random));
+    return token;
+}
+
+// floor(v * 10 + 0.5) with the reader's clamping of values beyond a million.
+int expectedTenths(double value) {
+    const double tenths = std::floor(value * 10.0 + 0.5);
+    if (!std::isfinite(tenths) || std::fabs(tenths) > 1e6) return tenths < 0 ? -1'000'000 : 1'000'000;
+    return static_cast<int>(tenths);
+}
+
+TEST_F(readerTest, NumbersConvertLikeTheCLibrary) {
+    // int11 holds single-precision numbers, stack double-precision entries.
+    std::mt19937 random(1999);
+    std::vector<std::string> tokens = {"0.45", "-0.45", "1.05", "0.05", "-0.15", "1e1", "1.e1", ".5", "+.5",
+                                       "3.4028236e38", "1e39", "-1e39", "1e-50", "1.4e-45", "7e-46",
+                                       "0.44999999999999999999999", "0.0500000000000000000001",
+                                       "16777217", "16777216.5", "99999.95", "-99999.95", "123456.789"};
+    while (tokens.size() < 600) tokens.push_back(randomDecimal(random));
+    std::map<std::array<int, 6>, std::string> singles;
+    std::map<std::array<int, 4>, std::string> doubles;
+    files[int11File] = int11Text([&](const std::array<int, 6>& i) {
+        return singles[i] = tokens[singles.size() % tokens.size()];
+    });
+    files[stackFile] = commonText(42, [&](int a, int b, int c, int d) {
+        return doubles[{a, b, c, d}] = tokens[(doubles.size() * 7 + 3) % tokens.size()];
+    });
+    ASSERT_EQ(read(), 1);
+    for (const auto& [i, token] : singles) {
+        EXPECT_EQ(tables->int11[i[0]][i[1]][i[2]][i[3]][i[4]][i[5]],
+                  expectedTenths(std::strtof(token.c_str(), nullptr)))
+            << token;
+    }
+    for (const auto& [i, token] : doubles) {
+        EXPECT_EQ(tables->stack[i[0]][i[1]][i[2]][i[3]], expectedTenths(std::strtod(token.c_str(), nullptr)))
+            << token;
+    }
 }
 
 TEST_F(readerTest, SpecialHairpinLists) {
