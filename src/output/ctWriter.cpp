@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -27,21 +26,34 @@ constexpr int LETTER_WIDTH = 2;
 
 // Room for an int and its padding in any column.
 constexpr int CT_FIELD_BUFFER = 32;
+// Room for a nucleotide line: six columns of at most eleven characters and padding each.
+constexpr int CT_LINE_BUFFER = 128;
+constexpr int DECIMAL_BASE = 10;
 // Typical length of a nucleotide line, so that a block is built in one allocation.
 constexpr size_t CT_LINE_CHARS = 32;
 
-// value right-aligned in a field of at least width characters, as "%<width>i" writes it.
-void appendInt(std::string& out, int value, int width) {
-    char buffer[CT_FIELD_BUFFER];
-    const auto digits = static_cast<int>(std::to_chars(buffer, buffer + sizeof buffer, value).ptr - buffer);
-    if (digits < width) out.append(static_cast<size_t>(width - digits), ' ');
-    out.append(buffer, static_cast<size_t>(digits));
+// Writes value right-aligned in a field of at least width characters, as "%<width>i" does;
+// returns the end of the field.
+char* writeField(char* out, int value, int width) {
+    // The magnitude in unsigned arithmetic, where the most negative int has one too.
+    unsigned magnitude = value < 0 ? 0U - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+    int length = value < 0 ? 1 : 0;
+    for (unsigned rest = magnitude; ++length, rest >= DECIMAL_BASE;) rest /= DECIMAL_BASE;
+    for (; width > length; --width) *out++ = ' ';
+    char* const end = out + length;
+    char* digit = end;
+    do {
+        *--digit = static_cast<char>('0' + magnitude % DECIMAL_BASE);
+        magnitude /= DECIMAL_BASE;
+    } while (magnitude != 0);
+    if (value < 0) *--digit = '-';
+    return end;
 }
 
 void appendHeader(std::string& out, const structure& record, int k, const ctWidths& widths) {
-    appendInt(out, record.nbases, widths.number);
+    char buffer[CT_FIELD_BUFFER];
+    out.append(buffer, writeField(buffer, record.nbases, widths.number));
     if (record.energy[k] != 0) {
-        char buffer[CT_FIELD_BUFFER];
         std::snprintf(buffer, sizeof buffer, "%.1f", record.energy[k] / 10.0);
         out += "  ENERGY = ";
         out += buffer;
@@ -56,16 +68,17 @@ void appendNucleotides(std::string& out, const structure& record, int k, const c
     const auto partners = record.pairs(k);
     const int n = record.nbases;
     out.reserve(out.size() + CT_LINE_CHARS * static_cast<size_t>(std::max(n, 0)));
+    char line[CT_LINE_BUFFER];
     for (int i = 1; i <= n; ++i) {
-        const int next = i < n ? i + 1 : 0;
-        appendInt(out, i, widths.number);
-        out.append(LETTER_WIDTH - 1, ' ');
-        out += record.seqchars[static_cast<size_t>(i)];
-        appendInt(out, i - 1, widths.previous);
-        appendInt(out, next, widths.number);
-        appendInt(out, partners[static_cast<size_t>(i)], widths.number);
-        appendInt(out, record.histnum[static_cast<size_t>(i)], widths.number);
-        out += '\n';
+        char* end = writeField(line, i, widths.number);
+        end = std::fill_n(end, LETTER_WIDTH - 1, ' ');
+        *end++ = record.seqchars[static_cast<size_t>(i)];
+        end = writeField(end, i - 1, widths.previous);
+        end = writeField(end, i < n ? i + 1 : 0, widths.number);
+        end = writeField(end, partners[static_cast<size_t>(i)], widths.number);
+        end = writeField(end, record.histnum[static_cast<size_t>(i)], widths.number);
+        *end++ = '\n';
+        out.append(line, end);
     }
 }
 

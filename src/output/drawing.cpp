@@ -1,6 +1,7 @@
 #include "output/drawing.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -30,58 +31,69 @@ constexpr double LARGEST_PLAIN_WHOLE = 999'999;
 // whose rounding step there is at least 1e-6. Arc control points such as 102 + 0.7 * 1290 miss
 // their whole value by a few ulps and still take the integer path.
 constexpr double NEAR_WHOLE = 1e-9;
-constexpr size_t RECORD_CHARS = 48;  // a usual record fits without regrowth
+constexpr size_t RECORD_NUMBERS = 8;       // numbers in a record, at most
+constexpr size_t RECORD_LETTER_CHARS = 4;  // the letter and its two blanks, or a dash
 
 const std::string OUT_OF_RANGE = "Structure number out of range.";
 
 double positionY(int i) { return FIRST_Y + NUCLEOTIDE_SPACING * (i - 1); }
 
-void appendInt(std::string& out, int value) {
-    char buffer[DRAWING_NUMBER_CHARS];
-    out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
-}
+// Record text put together on the stack, so that each record costs one allocation.
+class recordText {
+public:
+    recordText& operator<<(double value) {
+        end_ = writeDrawingNumber(end_, value);
+        return *this;
+    }
+    recordText& operator<<(int value) {
+        end_ = std::to_chars(end_, end_ + DRAWING_NUMBER_CHARS, value).ptr;
+        return *this;
+    }
+    recordText& operator<<(std::string_view text) {
+        end_ = std::copy(text.begin(), text.end(), end_);
+        return *this;
+    }
+    recordText& operator<<(char c) {
+        *end_++ = c;
+        return *this;
+    }
+    std::string str() const { return std::string(buffer_.data(), static_cast<size_t>(end_ - buffer_.data())); }
+
+    recordText() = default;
+    // end_ points into buffer_
+    recordText(const recordText&) = delete;
+    recordText& operator=(const recordText&) = delete;
+
+private:
+    // Room for the longest record: a letter and eight numbers with their blanks.
+    std::array<char, RECORD_NUMBERS * (DRAWING_NUMBER_CHARS + 1) + RECORD_LETTER_CHARS> buffer_;
+    char* end_ = buffer_.data();
+};
 
 // Above 33,333 bases the coordinates reach seven digits and keep the six-digit rounding of the
 // default formatting, exactly as the records carry them.
 std::string nucleotideRecord(char letter, int i, int n, double columnX, bool hasLinker) {
-    const auto appendNumber = [](std::string& out, double value) {
-        appendDrawingNumber(out, value);
-        out += ' ';
-    };
     const double y = positionY(i);
-    std::string record;
-    record.reserve(RECORD_CHARS);
-    record += letter;
-    record += "  ";
-    appendNumber(record, columnX);
-    appendNumber(record, y);
+    recordText record;
+    record << letter << "  " << columnX << ' ' << y << ' ';
     if (i < n) {
-        appendNumber(record, columnX);
-        appendNumber(record, y + NUCLEOTIDE_SPACING);
+        record << columnX << ' ' << y + NUCLEOTIDE_SPACING << ' ';
     } else {
-        record += "-1 -1 ";
+        record << "-1 -1 ";
     }
     if (!hasLinker && i % LABEL_STEP == 0) {
-        appendNumber(record, LABEL_X);
-        appendNumber(record, y);
-        appendInt(record, i);
+        record << LABEL_X << ' ' << y << ' ' << i;
     } else {
-        record += "-1 -1 -1";
+        record << "-1 -1 -1";
     }
-    return record;
+    return record.str();
 }
 
 std::string pairRecord(int j, int t, double columnX, double yj, double controlX, double controlY, double yt) {
-    std::string record;
-    record.reserve(RECORD_CHARS);
-    appendInt(record, j);
-    record += '-';
-    appendInt(record, t);
-    for (const double value : {columnX, yj, controlX, controlY, columnX, yt}) {
-        record += ' ';
-        appendDrawingNumber(record, value);
-    }
-    return record;
+    recordText record;
+    record << j << '-' << t;
+    for (const double value : {columnX, yj, controlX, controlY, columnX, yt}) record << ' ' << value;
+    return record.str();
 }
 
 // The y a record carries (its third token). A linker has an empty record: its own y is used.
@@ -103,9 +115,10 @@ double recordY(const std::string& record, int i) {
 char* writeDrawingNumber(char* out, double value) {
     char* const end = out + DRAWING_NUMBER_CHARS;
     // Nearly every coordinate is whole: integer formatting gives the same text much faster.
-    const double whole = std::round(value);
-    if (std::fabs(whole) <= LARGEST_PLAIN_WHOLE && std::fabs(value - whole) <= NEAR_WHOLE) {
-        if (whole != 0) return std::to_chars(out, end, static_cast<int>(whole)).ptr;
+    if (std::fabs(value) < LARGEST_PLAIN_WHOLE + 0.5) {
+        // The nearest integer; the test below makes a rounding slip here harmless.
+        const auto whole = static_cast<int>(value < 0 ? value - 0.5 : value + 0.5);
+        if (whole != 0 && std::fabs(value - whole) <= NEAR_WHOLE) return std::to_chars(out, end, whole).ptr;
         // Only an exact zero prints as one (-0 keeps its sign); 1e-12 needs the exponent form.
         if (value == 0) {
             if (std::signbit(value)) *out++ = '-';

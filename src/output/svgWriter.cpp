@@ -63,11 +63,14 @@ constexpr std::string_view WHITE = "\"rgb(255,255,255)\"";
 constexpr size_t NUCLEOTIDE_LINE_CHARS = 340;
 constexpr size_t ARC_LINE_CHARS = 110;
 constexpr size_t FIXED_CHARS = 1024;
-constexpr size_t MAX_PLAIN_DIGITS = 15;  // whole numbers this long convert exactly
+constexpr size_t MAX_PLAIN_DIGITS = 15;   // whole numbers this long convert exactly
+constexpr size_t PLAIN_WHOLE_DIGITS = 6;  // longer whole numbers are written with an exponent
 
 // The compiled elements, with the values that never change filled in.
-const svgTemplate CIRCLE(CIRCLE_TEMPLATE, {{"LINEWEIGHT", LINE_WEIGHT}, {"LOCX"}, {"LOCY"}, {"BACKGROUND", WHITE},
-                                           {"OUTLINE"}, {"RADIUS", CIRCLE_RADIUS}});
+const svgTemplate WHITE_CIRCLE(CIRCLE_TEMPLATE, {{"LINEWEIGHT", LINE_WEIGHT}, {"LOCX"}, {"LOCY"},
+                                                 {"BACKGROUND", WHITE}, {"OUTLINE", WHITE}, {"RADIUS", CIRCLE_RADIUS}});
+const svgTemplate OUTLINED_CIRCLE(CIRCLE_TEMPLATE, {{"LINEWEIGHT", LINE_WEIGHT}, {"LOCX"}, {"LOCY"},
+                                                    {"BACKGROUND", WHITE}, {"OUTLINE", BLACK}, {"RADIUS", CIRCLE_RADIUS}});
 const svgTemplate ARC(ARC_TEMPLATE, {{"CURVEWEIGHT", CURVE_WEIGHT}, {"X1"}, {"Y1"}, {"CONTROLX"}, {"CONTROLY"},
                                      {"X2"}, {"Y2"}, {"COLOR", BLACK}});
 const svgTemplate LINE(LINE_TEMPLATE, {{"COLOR", BLACK}, {"LINEWEIGHT", LINE_WEIGHT}, {"STARTX"}, {"STARTY"},
@@ -147,32 +150,72 @@ void appendText(std::string& out, std::string_view x, std::string_view y, std::s
 template <size_t N>
 size_t splitWords(std::string_view record, std::array<std::string_view, N>& words) {
     size_t count = 0;
-    size_t start = record.find_first_not_of(' ');
-    while (start != std::string_view::npos && count < N) {
-        const size_t stop = std::min(record.find(' ', start), record.size());
-        words[count++] = record.substr(start, stop - start);
-        start = record.find_first_not_of(' ', stop);
+    size_t at = 0;
+    while (count < N) {
+        while (at < record.size() && record[at] == ' ') ++at;
+        if (at == record.size()) break;
+        const size_t start = at;
+        while (at < record.size() && record[at] != ' ') ++at;
+        words[count++] = record.substr(start, at - start);
     }
     return count;
 }
 
+// The value of a word made of an optional '-' and one to MAX_PLAIN_DIGITS digits, which a
+// double holds exactly; nothing for any other word.
+std::optional<double> plainInteger(std::string_view word) {
+    const bool negative = !word.empty() && word.front() == '-';
+    if (negative) word.remove_prefix(1);
+    if (word.empty() || word.size() > MAX_PLAIN_DIGITS) return std::nullopt;
+    long long digits = 0;
+    for (const char c : word) {
+        if (c < '0' || c > '9') return std::nullopt;
+        digits = digits * 10 + (c - '0');
+    }
+    const auto value = static_cast<double>(digits);
+    return negative ? -value : value;
+}
+
 // The leading number of a word as std::from_chars reads it, 0 when there is none.
 double toNumber(std::string_view word) {
-    // Plain integers, nearly every word of a record, convert exactly without the general parser.
-    const size_t digitsStart = !word.empty() && word.front() == '-' ? 1 : 0;
-    if (word.size() > digitsStart && word.size() - digitsStart <= MAX_PLAIN_DIGITS) {
-        long long digits = 0;
-        size_t k = digitsStart;
-        for (; k < word.size() && word[k] >= '0' && word[k] <= '9'; ++k) digits = digits * 10 + (word[k] - '0');
-        if (k == word.size()) {
-            const auto value = static_cast<double>(digits);
-            return digitsStart == 1 ? -value : value;
-        }
-    }
+    // Plain integers, nearly every word of a record, convert without the general parser.
+    if (const auto value = plainInteger(word)) return *value;
     double value = 0;
     std::from_chars(word.data(), word.data() + word.size(), value);
     return value;
 }
+
+// A number word of a record: its value and the text the drawing writes for it. A whole number
+// of up to six digits without a leading zero, as the layout writes every coordinate up to
+// 33,333 bases, is already in that form and is kept as it is; any other word is formatted anew
+// from its value.
+class recordNumber {
+public:
+    explicit recordNumber(std::string_view word) {
+        if (const auto value = plainInteger(word)) {
+            value_ = *value;
+            const std::string_view digits = word.substr(word.front() == '-' ? 1 : 0);
+            if (digits.size() <= PLAIN_WHOLE_DIGITS && (digits.size() == 1 || digits.front() != '0')) {
+                text_ = word;
+                return;
+            }
+        } else {
+            value_ = toNumber(word);
+        }
+        text_ = {buffer_.data(), static_cast<size_t>(writeDrawingNumber(buffer_.data(), value_) - buffer_.data())};
+    }
+    // text_ may point into buffer_
+    recordNumber(const recordNumber&) = delete;
+    recordNumber& operator=(const recordNumber&) = delete;
+
+    double value() const { return value_; }
+    std::string_view text() const { return text_; }
+
+private:
+    std::array<char, DRAWING_NUMBER_CHARS> buffer_;
+    double value_ = 0;
+    std::string_view text_;
+};
 
 int labelDigits(long long number) {
     if (number < 10) return 1;
@@ -187,37 +230,36 @@ bool appendNucleotideLine(std::string& out, std::string_view record, bool circle
     std::array<std::string_view, NUCLEOTIDE_TOKENS> words;
     if (splitWords(record, words) < NUCLEOTIDE_TOKENS) return false;
     const std::string_view letter = words[0];
-    const double x = toNumber(words[1]);
-    const double y = toNumber(words[2]);
-    const double nextX = toNumber(words[3]);
-    const double nextY = toNumber(words[4]);
-    const double labelX = toNumber(words[5]);
-    const double labelY = toNumber(words[6]);
+    const recordNumber x(words[1]);
+    const recordNumber y(words[2]);
+    const recordNumber nextX(words[3]);
+    const recordNumber nextY(words[4]);
+    const recordNumber labelX(words[5]);
+    const recordNumber labelY(words[6]);
     const auto labelNumber = static_cast<long long>(toNumber(words[7]));
-    const numberText xText = numberText::of(x);
-    const numberText yText = numberText::of(y);
 
-    if (nextX != -1 && nextY != -1) {
-        appendLine(out, xText, yText, numberText::of(nextX), numberText::of(nextY));
+    if (nextX.value() != -1 && nextY.value() != -1) {
+        appendLine(out, x.text(), y.text(), nextX.text(), nextY.text());
         out += ' ';
     }
-    if (labelX != -1 && labelY != -1) {
+    if (labelX.value() != -1 && labelY.value() != -1) {
         const double width = LABEL_DIGIT_WIDTH * labelDigits(labelNumber);
-        const numberText left = numberText::of(labelX - width / 2);
-        appendLine(out, xText, yText, numberText::of(labelX), numberText::of(labelY));
+        const numberText left = numberText::of(labelX.value() - width / 2);
+        appendLine(out, x.text(), y.text(), labelX.text(), labelY.text());
         out += ' ';
-        WHITE_BOX.appendFilled(out, {left, numberText::of(labelY - LABEL_HALF_HEIGHT), numberText::of(width),
+        WHITE_BOX.appendFilled(out, {left, numberText::of(labelY.value() - LABEL_HALF_HEIGHT), numberText::of(width),
                                      numberText::of(BOX_HEIGHT)});
         out += ' ';
-        appendText(out, left, numberText::of(labelY - LABEL_HALF_HEIGHT + BOX_HEIGHT - LABEL_BASELINE_RISE),
+        appendText(out, left,
+                   numberText::of(labelY.value() - LABEL_HALF_HEIGHT + BOX_HEIGHT - LABEL_BASELINE_RISE),
                    numberText::ofInteger(labelNumber));
         out += ' ';
     }
-    CIRCLE.appendFilled(out, {xText, yText, circleOutline ? BLACK : WHITE});
+    (circleOutline ? OUTLINED_CIRCLE : WHITE_CIRCLE).appendFilled(out, {x.text(), y.text()});
     out += ' ';
     const double drop = letter == "g" ? LOWER_G_DROP : TEXT_BASELINE_DROP;
-    appendText(out, numberText::ofInteger(static_cast<long long>(x - LETTER_SHIFT_X)),
-               numberText::ofInteger(static_cast<long long>(y + drop)), escapeSvgText(letter));
+    appendText(out, numberText::ofInteger(static_cast<long long>(x.value() - LETTER_SHIFT_X)),
+               numberText::ofInteger(static_cast<long long>(y.value() + drop)), escapeSvgText(letter));
     return true;
 }
 
