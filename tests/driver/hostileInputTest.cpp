@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -307,7 +308,11 @@ TEST(hostileInput, thousandAndOneFilesProcessTheFirstThousand) {
     scratchFolder dir("thousand");
     constexpr int FILES = 1001;
     // s10000 .. s11000, so that the listing order is the numbering order.
-    const auto nameOf = [](int k) { return std::to_string(10000 + k).insert(0, "s"); };
+    const auto nameOf = [](int k) {
+        char name[16];
+        std::snprintf(name, sizeof name, "s%d", 10000 + k);
+        return std::string(name);
+    };
     for (int k = 0; k < FILES; ++k) dir.addSequence(nameOf(k) + ".fasta", ">s\nGGGGAAAACCCC\n");
     const auto result = runChecked(dir);
     EXPECT_EQ(result.status, 0);
