@@ -2,11 +2,13 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <type_traits>
@@ -79,11 +81,82 @@ size_t decimalPrefix(std::string_view token) {
     return i;
 }
 
-// The value of a decimal number (decimalPrefix's form), correctly rounded to T like strtof and
-// strtod. std::from_chars is much faster; it takes no leading '+' and leaves overflow and
-// underflow to the C library, whose infinities and tiny values the clamping expects.
+// Limits within which m * 10^k is one correctly rounded operation on exact operands: the
+// mantissa and the power of ten are both held exactly by the type (Clinger's fast path).
+template <typename T>
+struct exactDecimalLimits;
+template <>
+struct exactDecimalLimits<float> {
+    static constexpr std::uint64_t MAX_MANTISSA = std::uint64_t{1} << 24;
+    static constexpr int MAX_POWER = 10;
+};
+template <>
+struct exactDecimalLimits<double> {
+    static constexpr std::uint64_t MAX_MANTISSA = std::uint64_t{1} << 53;
+    static constexpr int MAX_POWER = 22;
+};
+
+constexpr int MAX_MANTISSA_DIGITS = 19;  // always fit in 64 bits
+constexpr int MAX_EXPONENT_DIGITS = 4;   // far beyond any exact power
+
+// 10^0 .. 10^MAX_POWER, each exact in T.
+template <typename T>
+constexpr auto POWERS_OF_TEN = [] {
+    std::array<T, exactDecimalLimits<T>::MAX_POWER + 1> powers{};
+    T power = 1;
+    for (T& entry : powers) {
+        entry = power;
+        power *= 10;
+    }
+    return powers;
+}();
+
+// The value of a number in decimalPrefix's form when the fast path gives it exactly as the C
+// library would (round to nearest, ties to even); nothing otherwise.
+template <typename T>
+std::optional<T> fastDecimalValue(std::string_view number) {
+    using limits = exactDecimalLimits<T>;
+    size_t i = 0;
+    const bool negative = number[i] == '-';
+    if (number[i] == '+' || number[i] == '-') ++i;
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int exponent = 0;
+    for (bool fraction = false; i < number.size(); ++i) {
+        if (number[i] == '.') {
+            fraction = true;
+            continue;
+        }
+        if (number[i] < '0' || number[i] > '9') break;
+        if (++digits > MAX_MANTISSA_DIGITS) return std::nullopt;
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(number[i] - '0');
+        if (fraction) --exponent;
+    }
+    if (i < number.size()) {  // the exponent part
+        ++i;
+        const bool negativeExponent = number[i] == '-';
+        if (number[i] == '+' || number[i] == '-') ++i;
+        if (number.size() - i > MAX_EXPONENT_DIGITS) return std::nullopt;
+        int written = 0;
+        for (; i < number.size(); ++i) written = written * 10 + (number[i] - '0');
+        exponent += negativeExponent ? -written : written;
+    }
+    if (mantissa > limits::MAX_MANTISSA || exponent < -limits::MAX_POWER || exponent > limits::MAX_POWER) {
+        return std::nullopt;
+    }
+    const auto magnitude = static_cast<T>(mantissa);
+    const T value = exponent < 0 ? magnitude / POWERS_OF_TEN<T>[static_cast<size_t>(-exponent)]
+                                 : magnitude * POWERS_OF_TEN<T>[static_cast<size_t>(exponent)];
+    return negative ? -value : value;
+}
+
+// The value of a decimal number (decimalPrefix's form), correctly rounded to T exactly as strtof
+// and strtod give it. Most file values take the fast path; std::from_chars takes no leading '+'
+// and leaves overflow and underflow to the C library, whose infinities and tiny values the
+// clamping expects.
 template <typename T>
 T decimalValue(std::string_view number) {
+    if (const auto value = fastDecimalValue<T>(number)) return *value;
     const std::string_view digits = number.front() == '+' ? number.substr(1) : number;
     T value = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);

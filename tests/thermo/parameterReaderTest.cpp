@@ -188,7 +188,18 @@ TEST_F(readerTest, NumbersConvertLikeTheCLibrary) {
     std::vector<std::string> tokens = {"0.45", "-0.45", "1.05", "0.05", "-0.15", "1e1", "1.e1", ".5", "+.5",
                                        "3.4028236e38", "1e39", "-1e39", "1e-50", "1.4e-45", "7e-46",
                                        "0.44999999999999999999999", "0.0500000000000000000001",
-                                       "16777217", "16777216.5", "99999.95", "-99999.95", "123456.789"};
+                                       "16777217", "16777216.5", "16777216", "9007199254740993", "-0", "1e10",
+                                       "1e11", "1e22", "1e23", "0.0000000001", "1e-11", "99999.95", "-99999.95",
+                                       "123456.789"};
+    // Halfway between two tenths, where the last bit of the conversion decides the rounding.
+    std::uniform_int_distribution<int> whole(0, 99'999), tenth(0, 9), shift(0, 3);
+    while (tokens.size() < 300) {
+        std::string digits = std::to_string(whole(random)) + std::to_string(tenth(random)) + "5";
+        const int places = 2 + shift(random);  // written with 2 decimals, or shifted by an exponent
+        digits.insert(digits.size() - static_cast<size_t>(places), ".");
+        tokens.push_back((tokens.size() % 2 == 0 ? "-" : "") + digits +
+                         (places > 2 ? "e" + std::to_string(places - 2) : std::string()));
+    }
     while (tokens.size() < 600) tokens.push_back(randomDecimal(random));
     std::map<std::array<int, 6>, std::string> singles;
     std::map<std::array<int, 4>, std::string> doubles;
