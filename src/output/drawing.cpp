@@ -129,15 +129,9 @@ char* writeDrawingNumber(char* out, double value) {
     return std::to_chars(out, end, value, std::chars_format::general, 6).ptr;
 }
 
-void appendDrawingNumber(std::string& out, double value) {
-    char buffer[DRAWING_NUMBER_CHARS];
-    out.append(buffer, writeDrawingNumber(buffer, value));
-}
-
 std::string drawingNumber(double value) {
-    std::string text;
-    appendDrawingNumber(text, value);
-    return text;
+    char buffer[DRAWING_NUMBER_CHARS];
+    return std::string(buffer, writeDrawingNumber(buffer, value));
 }
 
 std::string structureImage::readStructure(const std::string& ctPath, int number) {

@@ -53,7 +53,4 @@ constexpr int DRAWING_NUMBER_CHARS = 32;
 // returns the end of the text. Allocation-free.
 char* writeDrawingNumber(char* out, double value);
 
-// Appends drawingNumber(value) to out.
-void appendDrawingNumber(std::string& out, double value);
-
 }  // namespace korvane
