@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -61,6 +62,25 @@ std::unique_ptr<paramTables> loadParameters(thermoLoader& loader) {
     return loader.releaseTables();
 }
 
+void reportUnwritable(const std::string& path) {
+    std::cout << "\nCan not write the output file " << path << ".\n";
+}
+
+// The drawing is made from the CT file just written: when that failed, an old CT file (or none)
+// would be drawn, or the missing file would end the whole batch, so the drawing is skipped and
+// any old drawing removed rather than left to contradict the run.
+void writeOutputs(foldJob& job, const entryPaths& paths) {
+    const bool ctWritten = ctoutWithNum(job.finalStructure, paths.ct, false, 1, 1);
+    if (!ctWritten) reportUnwritable(paths.ct);
+    if (!writeDotBracket(job.finalStructure, paths.dotBracket)) reportUnwritable(paths.dotBracket);
+    if (ctWritten) {
+        drawCtFile(paths.ct, paths.drawing);
+    } else if (isWritableTarget(paths.drawing)) {
+        std::error_code ignored;
+        std::filesystem::remove(paths.drawing, ignored);
+    }
+}
+
 }  // namespace
 
 void multiDatmain() {
@@ -84,9 +104,7 @@ void multiDatmain() {
         }
         showProgress(i, count);
         job->SAT();
-        ctoutWithNum(job->finalStructure, paths.ct, false, 1, 1);
-        writeDotBracket(job->finalStructure, paths.dotBracket);
-        drawCtFile(paths.ct, paths.drawing);
+        writeOutputs(*job, paths);
     }
     tables.reset();
     std::cout << '\n'

@@ -84,14 +84,15 @@ void appendNucleotides(std::string& out, const structure& record, int k, const c
 
 }  // namespace
 
-void ctoutWithNum(const structure& record, const std::string& path, bool append, int first, int last) {
+bool ctoutWithNum(const structure& record, const std::string& path, bool append, int first, int last) {
     if (first > record.nstructs || first < 1 || last > record.nstructs || last < 1 || first > last) {
         std::cout << "in ctoutWithNum: error found  " << '\n';
     }
+    // A pipe or device at the output path would block the run or swallow the table.
+    if (!isWritableTarget(path)) return false;
     // Binary mode keeps line feeds as line feeds on every platform.
     std::ofstream file(path, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
-    // Nothing to report through: the caller has no channel for it, and the run goes on.
-    if (!file) return;
+    if (!file) return false;
 
     const ctWidths& widths = record.nbases >= WIDE_CT_LENGTH ? WIDE_WIDTHS : NARROW_WIDTHS;
     std::string block;
@@ -104,9 +105,10 @@ void ctoutWithNum(const structure& record, const std::string& path, bool append,
         appendHeader(block, record, k, widths);
         appendNucleotides(block, record, k, widths);
         file.write(block.data(), static_cast<std::streamsize>(block.size()));
-        if (!file) return;
+        if (!file) return false;
     }
     file.close();
+    return !file.fail();
 }
 
 }  // namespace korvane

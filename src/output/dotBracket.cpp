@@ -6,9 +6,10 @@
 
 namespace korvane {
 
-void writeDotBracket(const structure& record, const std::string& path) {
+bool writeDotBracket(const structure& record, const std::string& path) {
+    if (!isWritableTarget(path)) return false;
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) return;
+    if (!file) return false;
 
     const int n = record.nbases;
     const std::string sequence = n > 0 ? record.seqchars.substr(1, static_cast<size_t>(n)) : std::string();
@@ -28,9 +29,10 @@ void writeDotBracket(const structure& record, const std::string& path) {
         }
         block += '\n';
         file.write(block.data(), static_cast<std::streamsize>(block.size()));
-        if (!file) return;
+        if (!file) return false;
     }
     file.close();
+    return !file.fail();
 }
 
 }  // namespace korvane

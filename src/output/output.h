@@ -11,12 +11,13 @@ namespace korvane {
 // Writes structures first..last (1-based, both included) of record as a CT file at path, appending
 // when append is true, creating or emptying the file otherwise. A range outside 1..nstructs prints
 // "in ctoutWithNum: error found  " on standard output and writing goes on; numbers without a slot
-// in the record are skipped. A file that cannot be opened is left alone silently.
-void ctoutWithNum(const structure& record, const std::string& path, bool append, int first, int last);
+// in the record are skipped. Returns false, printing nothing, when the file cannot be written
+// (or the path is something other than a regular file).
+bool ctoutWithNum(const structure& record, const std::string& path, bool append, int first, int last);
 
 // Writes structures 1..nstructs as title, sequence and bracket lines; creates or empties path.
-// Nothing is reported when the file cannot be opened.
-void writeDotBracket(const structure& record, const std::string& path);
+// Returns false, printing nothing, when the file cannot be written.
+bool writeDotBracket(const structure& record, const std::string& path);
 
 // Reads a CT file into a freshly constructed record: nbases, nstructs (complete blocks read),
 // letters, codes, numbering, titles and pairings. A file that cannot be opened ends the program
@@ -26,6 +27,9 @@ void readCtFile(structure& record, const std::string& path);
 
 // Draws structure 1 of the CT file at ctPath as an SVG arc diagram at svgPath (an existing SVG is
 // deleted first). Errors go to standard error; always returns 0.
+// True when path is absent or a regular file (or a link to one): the only targets written to.
+bool isWritableTarget(const std::string& path);
+
 int drawCtFile(const std::string& ctPath, const std::string& svgPath);
 
 }  // namespace korvane

@@ -184,4 +184,11 @@ TEST(ctWriterFailures, unopenableFileIsLeftAloneSilently) {
     const std::string path = "/nonexistent-korvane-folder/x.ct";
     EXPECT_EQ(writeCapturingStdout(gaacExample(), path, false, 1, 1), "");
     EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_FALSE(korvane::ctoutWithNum(gaacExample(), path, false, 1, 1));
+    // A folder in the file's place is refused before any open is tried.
+    const auto folder = std::filesystem::temp_directory_path() / "korvane_ct_folder_target";
+    std::filesystem::create_directories(folder);
+    EXPECT_FALSE(korvane::ctoutWithNum(gaacExample(), folder.string(), false, 1, 1));
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    std::filesystem::remove_all(folder);
 }

@@ -50,6 +50,6 @@ TEST(dotBracketWrites, noStructuresGiveAnEmptyFile) {
 
 TEST(dotBracketWrites, unopenableFileIsIgnored) {
     const std::string path = "/nonexistent-korvane-folder/x.dp";
-    writeDotBracket(recordOf("A"), path);
+    EXPECT_FALSE(writeDotBracket(recordOf("A"), path));
     EXPECT_FALSE(std::filesystem::exists(path));
 }
