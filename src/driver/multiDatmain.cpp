@@ -68,17 +68,20 @@ void reportUnwritable(const std::string& path) {
 
 // The drawing is made from the CT file just written: when that failed, an old CT file (or none)
 // would be drawn, or the missing file would end the whole batch, so the drawing is skipped and
-// any old drawing removed rather than left to contradict the run.
-void writeOutputs(foldJob& job, const entryPaths& paths) {
+// any old drawing removed rather than left to contradict the run. True when all three were written.
+bool writeOutputs(foldJob& job, const entryPaths& paths) {
     const bool ctWritten = ctoutWithNum(job.finalStructure, paths.ct, false, 1, 1);
     if (!ctWritten) reportUnwritable(paths.ct);
-    if (!writeDotBracket(job.finalStructure, paths.dotBracket)) reportUnwritable(paths.dotBracket);
+    const bool dotBracketWritten = writeDotBracket(job.finalStructure, paths.dotBracket);
+    if (!dotBracketWritten) reportUnwritable(paths.dotBracket);
+    bool drawn = false;
     if (ctWritten) {
-        drawCtFile(paths.ct, paths.drawing);
-    } else if (isWritableTarget(paths.drawing)) {
-        std::error_code ignored;
-        std::filesystem::remove(paths.drawing, ignored);
+        drawn = drawCtFile(paths.ct, paths.drawing) == 0;
+    } else {
+        removeRegularFile(paths.drawing);
     }
+    if (!drawn) reportUnwritable(paths.drawing);
+    return ctWritten && dotBracketWritten && drawn;
 }
 
 }  // namespace

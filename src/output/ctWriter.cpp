@@ -1,8 +1,11 @@
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
+#include <utility>
 
 #include "output/output.h"
 
@@ -82,6 +85,16 @@ void appendNucleotides(std::string& out, const structure& record, int k, const c
     }
 }
 
+// What an existing file at path holds (nothing when there is none); false when it cannot be read.
+bool readExisting(const std::string& path, std::string& text) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return !std::filesystem::exists(std::filesystem::symlink_status(path));
+    std::ostringstream content;
+    content << file.rdbuf();
+    text = std::move(content).str();
+    return !file.bad();
+}
+
 }  // namespace
 
 bool ctoutWithNum(const structure& record, const std::string& path, bool append, int first, int last) {
@@ -90,25 +103,20 @@ bool ctoutWithNum(const structure& record, const std::string& path, bool append,
     }
     // A pipe or device at the output path would block the run or swallow the table.
     if (!isWritableTarget(path)) return false;
-    // Binary mode keeps line feeds as line feeds on every platform.
-    std::ofstream file(path, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
-    if (!file) return false;
+    std::string block;
+    // Appending rewrites the whole file too, so that a failure leaves the old one intact.
+    if (append && !readExisting(path, block)) return false;
 
     const ctWidths& widths = record.nbases >= WIDE_CT_LENGTH ? WIDE_WIDTHS : NARROW_WIDTHS;
-    std::string block;
     // Numbers without a slot in the record (below 0 or at/after capacity) have nothing to write:
     // they are skipped rather than read out of bounds.
     const int from = std::max(first, 0);
     const int to = std::min(last, record.capacity - 1);
     for (int k = from; k <= to; ++k) {
-        block.clear();
         appendHeader(block, record, k, widths);
         appendNucleotides(block, record, k, widths);
-        file.write(block.data(), static_cast<std::streamsize>(block.size()));
-        if (!file) return false;
     }
-    file.close();
-    return !file.fail();
+    return replaceFile(path, block);
 }
 
 }  // namespace korvane

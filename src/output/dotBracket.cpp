@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <fstream>
 #include <string>
 
 #include "output/output.h"
@@ -7,10 +6,6 @@
 namespace korvane {
 
 bool writeDotBracket(const structure& record, const std::string& path) {
-    if (!isWritableTarget(path)) return false;
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) return false;
-
     const int n = record.nbases;
     const std::string sequence = n > 0 ? record.seqchars.substr(1, static_cast<size_t>(n)) : std::string();
     // nstructs never reaches capacity in a sound record; the bound keeps a broken one in its slots.
@@ -18,7 +13,7 @@ bool writeDotBracket(const structure& record, const std::string& path) {
     std::string block;
     for (int k = 1; k <= last; ++k) {
         const auto partners = record.pairs(k);
-        block.assign("> ");
+        block += "> ";
         block += record.label[k];
         block += '\n';
         block += sequence;
@@ -28,11 +23,8 @@ bool writeDotBracket(const structure& record, const std::string& path) {
             block += p > i ? '(' : (p != 0 && p < i ? ')' : '.');
         }
         block += '\n';
-        file.write(block.data(), static_cast<std::streamsize>(block.size()));
-        if (!file) return false;
     }
-    file.close();
-    return !file.fail();
+    return replaceFile(path, block);
 }
 
 }  // namespace korvane

@@ -4,11 +4,11 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <filesystem>
 #include <iostream>
 #include <string_view>
 
 #include "output/output.h"
+#include "output/outputTarget.h"
 #include "rna/structure.h"
 
 namespace korvane {
@@ -173,34 +173,34 @@ std::string structureImage::readStructure(const std::string& ctPath, int number)
     return {};
 }
 
-void drawingRequest::run() const {
+bool drawingRequest::run() const {
     std::string error;
+    bool written = false;
     // The file holds one drawing: "every structure" comes down to structure 1.
     const int first = structureNumber == -1 ? 1 : structureNumber;
     const int last = first;
 
-    std::error_code ignored;
-    if (std::filesystem::is_regular_file(outputFile, ignored)) std::filesystem::remove(outputFile, ignored);
+    // A stale picture must not outlive a failed drawing; a link or folder there is left alone.
+    removeRegularFile(outputFile);
 
     for (int number = first; number <= last; ++number) {
         structureImage image;
         error = image.readStructure(inputFile, number);
-        // A picture that cannot be written has no report of its own; the run goes on.
-        if (error.empty()) static_cast<void>(image.writeImage(outputFile));
+        if (error.empty()) written = image.writeImage(outputFile);
         if (!error.empty()) break;
     }
     if (!error.empty()) {
         std::cerr << '\n' << error << '\n';
         std::cerr << '\n' << description << " complete with errors." << '\n';
     }
+    return written;
 }
 
 int drawCtFile(const std::string& ctPath, const std::string& svgPath) {
     drawingRequest request;
     request.inputFile = ctPath;
     request.outputFile = svgPath;
-    request.run();
-    return 0;
+    return request.run() ? 0 : 1;
 }
 
 }  // namespace korvane

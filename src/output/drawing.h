@@ -26,8 +26,7 @@ struct structureImage {
     // "Structure number out of range.". A file that cannot be opened ends the program.
     std::string readStructure(const std::string& ctPath, int number);
 
-    // Writes the SVG picture, creating or emptying path; false when the file could not be
-    // written (the program does not report it).
+    // Writes the SVG picture through replaceFile; false when it could not be written.
     bool writeImage(const std::string& path) const;
 };
 
@@ -38,8 +37,9 @@ struct drawingRequest {
     std::string description = "Structure drawing";
     int structureNumber = -1;
 
-    // Deletes an existing outputFile, draws, and reports errors on standard error.
-    void run() const;
+    // Deletes an existing regular outputFile, draws, and reports layout errors on standard error;
+    // true when the picture was written.
+    bool run() const;
 };
 
 // A number as the drawing writes it: at most six significant digits, shortest form (102, 7.5,

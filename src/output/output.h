@@ -4,12 +4,14 @@
 
 #include <string>
 
+#include "output/outputTarget.h"
 #include "rna/structure.h"
 
 namespace korvane {
 
 // Writes structures first..last (1-based, both included) of record as a CT file at path, appending
-// when append is true, creating or emptying the file otherwise. A range outside 1..nstructs prints
+// when append is true, creating or replacing the file otherwise (through replaceFile, so a link at
+// path is refused, never followed). A range outside 1..nstructs prints
 // "in ctoutWithNum: error found  " on standard output and writing goes on; numbers without a slot
 // in the record are skipped. Returns false, printing nothing, when the file cannot be written
 // (or the path is something other than a regular file).
@@ -25,11 +27,9 @@ bool writeDotBracket(const structure& record, const std::string& path);
 // usable length leaves the record empty (nstructs 0).
 void readCtFile(structure& record, const std::string& path);
 
-// Draws structure 1 of the CT file at ctPath as an SVG arc diagram at svgPath (an existing SVG is
-// deleted first). Errors go to standard error; always returns 0.
-// True when path is absent or a regular file (or a link to one): the only targets written to.
-bool isWritableTarget(const std::string& path);
-
+// Draws structure 1 of the CT file at ctPath as an SVG arc diagram at svgPath (an existing SVG
+// file is deleted first; a link or anything else there is refused, as replaceFile does). Layout
+// errors go to standard error. Returns 0 when the picture was written, 1 when it was not.
 int drawCtFile(const std::string& ctPath, const std::string& svgPath);
 
 }  // namespace korvane

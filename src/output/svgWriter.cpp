@@ -4,12 +4,12 @@
 #include <array>
 #include <cassert>
 #include <charconv>
-#include <fstream>
 #include <initializer_list>
 #include <optional>
 #include <vector>
 
 #include "output/drawing.h"
+#include "output/outputTarget.h"
 
 namespace korvane {
 
@@ -498,11 +498,7 @@ bool structureImage::writeImage(const std::string& path) const {
     svg += SVG_END;
     svg += '\n';
 
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) return false;
-    file.write(svg.data(), static_cast<std::streamsize>(svg.size()));
-    file.close();
-    return !file.fail();
+    return replaceFile(path, svg);
 }
 
 }  // namespace korvane

@@ -298,6 +298,38 @@ TEST(hostileInput, unwritableCtOutputIsReportedAndTheRunGoesOn) {
     }
 }
 
+TEST(hostileInput, linksAtOutputPathsAreRefusedNeverFollowed) {
+    scratchFolder dir("links");
+    const fs::path sequences = dir.root / "sequences";
+    for (const char* name : {"a.fasta", "b.fasta", "c.fasta", "d.fasta"}) dir.addSequence(name, GOOD_SEQUENCE);
+    writeFile(dir.root / "outside" / "victim", "precious\n");
+    // a: links out of ./sequences to a file; b: dangling links out of it; c: its CT a link back
+    // to its own input. d has none and must be written as usual.
+    std::map<fs::path, fs::path> links;
+    for (const auto& suffix : OUTPUT_SUFFIXES) {
+        links[sequences / ("a" + suffix)] = "../outside/victim";
+        links[sequences / ("b" + suffix)] = dir.root / "outside" / ("made" + suffix);
+    }
+    links[sequences / "c_varn.ct"] = "c.fasta";
+    for (const auto& [link, target] : links) fs::create_symlink(target, link);
+    const auto result = runChecked(dir);
+    EXPECT_TRUE(result.out.ends_with(CLOSING));
+    for (const auto& [link, target] : links) {
+        EXPECT_TRUE(fs::is_symlink(link)) << link;
+        EXPECT_EQ(fs::read_symlink(link), target) << link;
+        const std::string shown = "./sequences/" + link.filename().string();
+        EXPECT_NE(result.out.find("\nCan not write the output file " + shown + ".\n"), std::string::npos) << shown;
+    }
+    EXPECT_EQ(readFile(dir.root / "outside" / "victim"), "precious\n");
+    EXPECT_EQ(readFile(sequences / "c.fasta"), GOOD_SEQUENCE);
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(sequences / "c_varn.dp")));
+    EXPECT_TRUE(hasOutputs(dir, "d"));
+    EXPECT_EQ(result.out.find("d_varn"), std::string::npos);
+    // No temporary file is left beside the outputs.
+    for (const auto& entry : fs::directory_iterator(sequences))
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
+}
+
 TEST(hostileInput, readOnlySequenceFolder) {
     if (::geteuid() == 0) GTEST_SKIP() << "permissions do not stop root from writing";
     scratchFolder dir("readonly");

@@ -182,7 +182,7 @@ TEST(drawingRun, fileWithoutStructureReportsAndRemovesTheOldPicture) {
     writeText(ct.path(), "   12");
     writeText(svg.path(), "old picture");
     testing::internal::CaptureStderr();
-    EXPECT_EQ(drawCtFile(ct.path(), svg.path()), 0);
+    EXPECT_EQ(drawCtFile(ct.path(), svg.path()), 1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "\nStructure number out of range.\n\nStructure drawing complete with errors.\n");
     EXPECT_FALSE(std::filesystem::exists(svg.path()));
