@@ -11,7 +11,8 @@ constexpr int MAX_INPUT_FILES = 1000;  // files processed in one run
 constexpr int ASTERISK_LINE_LENGTH = 69;
 
 // The run itself; prints to standard output and waits for ENTER where the user must act.
-void multiDatmain();
+// Returns the exit status: 0, or 1 when an output file or standard output could not be written.
+int multiDatmain();
 
 // Lists the entries of the pattern's folder whose names end in the pattern's suffix
 // (".\sequences\*.fasta"), in bytewise order, skipping names that begin with '.'. fileNames

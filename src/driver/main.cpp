@@ -3,7 +3,7 @@
 #include "driver/driver.h"
 
 int main() {
-    korvane::multiDatmain();
+    const int status = korvane::multiDatmain();
     std::getchar();
-    return 0;
+    return status;
 }

@@ -13,6 +13,7 @@
 #include "driver/driver.h"
 #include "output/output.h"
 #include "rna/fatalStop.h"
+#include "rna/sequenceReader.h"
 #include "thermo/thermoLoader.h"
 
 namespace korvane {
@@ -20,6 +21,9 @@ namespace korvane {
 namespace {
 
 constexpr const char* LISTING_PATTERN = ".\\sequences\\*.fasta";
+constexpr const char* POOL_OVERFLOW_REASON =
+    "the stems overflow the stem pool: korvane folds sequences of up to about 9,998 stems (roughly "
+    "1,000 nt of random sequence); korvane-fold has no such limit";
 
 void printBanner() {
     std::cout << '\n'
@@ -84,9 +88,32 @@ bool writeOutputs(foldJob& job, const entryPaths& paths) {
     return ctWritten && dotBracketWritten && drawn;
 }
 
+// True when everything printed so far reached standard output.
+bool consoleWritten() {
+    std::cout.flush();
+    return std::cout.good() && std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+}
+
+enum class invalidReason { unreadable, noStem, poolOverflow };
+
+// The console line stays as it always was; why goes to standard error, and outputs of an earlier
+// run of the same name would contradict the report, so they go (regular files only).
+void reportInvalid(const entryPaths& paths, invalidReason reason) {
+    std::string why;
+    switch (reason) {
+        case invalidReason::unreadable: why = sequenceFileFault(paths.input); break;
+        case invalidReason::noStem: why = "no stem (three or more stacked pairs) was found"; break;
+        case invalidReason::poolOverflow: why = POOL_OVERFLOW_REASON; break;
+    }
+    std::cerr << paths.input << ": invalid: " << why << '\n';
+    std::cout << "\nCan not process invalid file " << paths.input << ". \nPress ENTER to continue.\n";
+    for (const std::string* output : {&paths.ct, &paths.dotBracket, &paths.drawing}) removeRegularFile(*output);
+}
+
 }  // namespace
 
-void multiDatmain() {
+int multiDatmain() {
+    bool allWritten = true;
     printBanner();
     std::vector<std::string> fileNames;
     const int count = listUntilFound(fileNames);
@@ -101,13 +128,15 @@ void multiDatmain() {
         const entryPaths paths = composePaths(fileNames[i]);
         auto job = std::make_unique<foldJob>(paths.input, tables.get());
         if (!job->findMaxStems()) {
-            std::cout << "\nCan not process invalid file " << paths.input << ". \nPress ENTER to continue.\n";
+            const bool overflow = job->stemsFound() >= STEM_POOL_OVERFLOW;
+            const bool noStem = !overflow && job->subStructure.nbases > 0;
+            reportInvalid(paths, noStem ? invalidReason::noStem : overflow ? invalidReason::poolOverflow : invalidReason::unreadable);
             waitForEnter();
             continue;
         }
         showProgress(i, count);
         job->SAT();
-        writeOutputs(*job, paths);
+        if (!writeOutputs(*job, paths)) allWritten = false;
     }
     tables.reset();
     std::cout << '\n'
@@ -116,6 +145,7 @@ void multiDatmain() {
               << std::string(ASTERISK_LINE_LENGTH, '*') << '\n'
               << "Press ENTER to stop korvane.\n";
     std::cout.flush();
+    return allWritten && consoleWritten() ? 0 : 1;
 }
 
 }  // namespace korvane

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <system_error>
 
 namespace korvane {
@@ -21,22 +22,60 @@ class byteSource {
 public:
     explicit byteSource(std::FILE* f) : file_(f) {}
     int get() {
-        if (peeked_ != NONE) {
-            const int c = peeked_;
+        int c = peeked_;
+        if (c != NONE) {
             peeked_ = NONE;
-            return c;
+        } else {
+            c = std::getc(file_);
         }
-        return std::getc(file_);
+        if (column_ < 0) {
+            ++line_;
+            column_ = 0;
+        }
+        if (c == '\n') {
+            column_ = -1;
+        } else if (c != END) {
+            ++column_;
+        }
+        return c;
     }
     int peek() {
         if (peeked_ == NONE) peeked_ = std::getc(file_);
         return peeked_;
     }
+    // Where the byte last read stands, 1-based.
+    int line() const { return line_; }
+    int column() const { return column_; }
 
 private:
     static constexpr int NONE = -2;
     std::FILE* file_;
     int peeked_ = NONE;
+    int line_ = 1;
+    int column_ = 0;  // -1 right after a line feed: the next byte starts a new line
+};
+
+// Why a file was refused, for the caller that asks; nothing is kept when nobody does.
+class refusal {
+public:
+    explicit refusal(std::string* text) : text_(text) {}
+    void note(const std::string& why) const {
+        if (text_ && text_->empty()) *text_ = why;
+    }
+    void character(const byteSource& in, int c) const {
+        if (!text_) return;
+        char shown[16];
+        if (c > ' ' && c < 0x7F) {
+            std::snprintf(shown, sizeof shown, "'%c'", c);
+        } else {
+            std::snprintf(shown, sizeof shown, "byte 0x%02X", static_cast<unsigned>(c) & 0xFFU);
+        }
+        note("line " + std::to_string(in.line()) + ", column " + std::to_string(in.column()) + ": " + shown +
+             " is not a sequence letter");
+    }
+
+private:
+    std::string* text_;
 };
 
 // Reads the rest of the current line; returns false when the file ended before a line end.
@@ -67,7 +106,7 @@ bool isBaseLetter(int c) {
 enum class lineResult { more, endOfFile, stop, refused };
 
 // Reads the bases of one sequence line into letters. In the semicolon layout '1' ends the sequence.
-lineResult readSequenceLine(byteSource& in, std::string& letters, bool semicolonLayout) {
+lineResult readSequenceLine(byteSource& in, std::string& letters, bool semicolonLayout, const refusal& why) {
     for (;;) {
         const int c = in.get();
         if (c == END) return lineResult::endOfFile;
@@ -75,17 +114,29 @@ lineResult readSequenceLine(byteSource& in, std::string& letters, bool semicolon
         if (c == '\r') {
             const int next = in.peek();
             if (next == '\n' || next == END) continue;
+            why.character(in, c);
             return lineResult::refused;
         }
         if (c == ' ') continue;
         if (semicolonLayout && c == '1') return lineResult::stop;
-        if (!isBaseLetter(c)) return lineResult::refused;
-        if (letters.size() >= static_cast<size_t>(MAX_SEQUENCE_LENGTH)) return lineResult::refused;
+        if (!isBaseLetter(c)) {
+            if ((c == '>' || c == '#') && in.column() == 1 && !letters.empty()) {
+                why.note("line " + std::to_string(in.line()) +
+                         ": a second record begins there; a file holds one sequence");
+            } else {
+                why.character(in, c);
+            }
+            return lineResult::refused;
+        }
+        if (letters.size() >= static_cast<size_t>(MAX_SEQUENCE_LENGTH)) {
+            why.note("the sequence is longer than " + std::to_string(MAX_SEQUENCE_LENGTH) + " nucleotides");
+            return lineResult::refused;
+        }
         letters.push_back(static_cast<char>(c));
     }
 }
 
-bool readFasta(byteSource& in, std::string& title, std::string& letters) {
+bool readFasta(byteSource& in, std::string& title, std::string& letters, const refusal& why) {
     if (!readLine(in, &title)) return false;  // the file ends inside the title line: no bases
     bool headersDone = false;
     bool firstLineRead = false;
@@ -100,7 +151,7 @@ bool readFasta(byteSource& in, std::string& title, std::string& letters) {
         // A dot-bracket line after the sequence ends it.
         if (firstLineRead && (first == '(' || first == '.')) return true;
         firstLineRead = true;
-        switch (readSequenceLine(in, letters, false)) {
+        switch (readSequenceLine(in, letters, false, why)) {
             case lineResult::more: break;
             // A last line without a line end still belongs to the sequence.
             case lineResult::endOfFile: return true;
@@ -110,7 +161,7 @@ bool readFasta(byteSource& in, std::string& title, std::string& letters) {
     }
 }
 
-bool readSemicolonLayout(byteSource& in, std::string& title, std::string& letters) {
+bool readSemicolonLayout(byteSource& in, std::string& title, std::string& letters, const refusal& why) {
     if (!readLine(in, nullptr)) return false;  // rest of the first comment line
     for (;;) {
         const int first = in.peek();
@@ -125,7 +176,7 @@ bool readSemicolonLayout(byteSource& in, std::string& title, std::string& letter
     if (readLine(in, &title)) title.push_back('\n');
     for (;;) {
         // A file that ends before its closing '1' ends the sequence there.
-        switch (readSequenceLine(in, letters, true)) {
+        switch (readSequenceLine(in, letters, true, why)) {
             case lineResult::more: break;
             case lineResult::endOfFile: return true;
             case lineResult::stop: return true;
@@ -159,30 +210,52 @@ void baseCode(char letter, structure& record, int p) {
     }
 }
 
-bool openseq(structure& record, const std::string& path) {
+namespace {
+
+// The reading proper; why, when asked, learns the first reason for a refusal.
+bool readSequence(structure& record, const std::string& path, const refusal& why) {
     record.nlower = 0;
     // Only regular files are read: a named pipe would block the batch at the open, and a device
     // such as /dev/zero would never end.
     std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return false;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        why.note("not a regular file that can be read");
+        return false;
+    }
     std::unique_ptr<std::FILE, fileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) return false;
+    if (!file) {
+        why.note("the file cannot be opened");
+        return false;
+    }
     byteSource in(file.get());
 
     int c = in.get();
     while (c != END && c != 0xFF && static_cast<signed char>(c) < '!') c = in.get();
-    if (c == END || c == 0xFF) return false;
+    if (c == END) {
+        why.note("no sequence: the file holds nothing but blanks");
+        return false;
+    }
+    if (c == 0xFF) {
+        why.character(in, c);
+        return false;
+    }
 
     std::string title;
     std::string letters;
     bool ok = false;
     if (c == ';') {
-        ok = readSemicolonLayout(in, title, letters);
+        ok = readSemicolonLayout(in, title, letters, why);
     } else if (c == '>' || c == '#') {
-        ok = readFasta(in, title, letters);
+        ok = readFasta(in, title, letters, why);
+    } else {
+        why.note("line " + std::to_string(in.line()) + ", column " + std::to_string(in.column()) +
+                 ": the file does not begin with a title line ('>', '#' or ';')");
     }
     if (!title.empty() || c == '>' || c == '#') record.setLabel(1, title);
-    if (!ok || letters.empty()) return false;
+    if (!ok || letters.empty()) {
+        why.note("no sequence after the title line");
+        return false;
+    }
 
     const int n = static_cast<int>(letters.size());
     record.nbases = n;
@@ -195,6 +268,17 @@ bool openseq(structure& record, const std::string& path) {
     auto row = record.pairs(1);
     std::fill(row.begin(), row.end(), 0);
     return true;
+}
+
+}  // namespace
+
+bool openseq(structure& record, const std::string& path) { return readSequence(record, path, refusal(nullptr)); }
+
+std::string sequenceFileFault(const std::string& path) {
+    std::string why;
+    structure scratch(2);
+    if (readSequence(scratch, path, refusal(&why))) return {};
+    return why;
 }
 
 }  // namespace korvane

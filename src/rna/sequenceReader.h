@@ -15,6 +15,10 @@ constexpr int MAX_SEQUENCE_LENGTH = 1'000'000;
 // letters, codes and numbering, and structure 1 unpaired. Fails silently otherwise.
 bool openseq(structure& record, const std::string& path);
 
+// Why openseq refuses the file at path, in a few words ("line 3, column 7: 'Z' is not a sequence
+// letter", "no sequence after the title line", ...); empty when it reads the file.
+std::string sequenceFileFault(const std::string& path);
+
 // Sets seqcode[p] for a sequence letter and records lower-case positions in lowerpos.
 void baseCode(char letter, structure& record, int p);
 

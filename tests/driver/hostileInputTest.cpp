@@ -264,7 +264,8 @@ TEST(hostileInput, outputThatCannotBeWrittenLeavesTheRestOfTheRun) {
     fs::create_directories(dir.root / "sequences" / "a_blocked_varn.svg");
     dir.addSequence("b_good.fasta", GOOD_SEQUENCE);
     const auto result = runChecked(dir);
-    EXPECT_EQ(result.status, 0);
+    // The run goes on, but a run that lost an output must not report success.
+    EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(result.out.ends_with(CLOSING));
     // The blocking folders stay as they were; what can be written is.
     EXPECT_NE(result.out.find("\nCan not write the output file ./sequences/a_blocked_varn.dp.\n"), std::string::npos);
@@ -286,7 +287,7 @@ TEST(hostileInput, unwritableCtOutputIsReportedAndTheRunGoesOn) {
         else fs::create_symlink(dir.root / "sequences" / "nowhere" / "a.ct", ct);
         writeFile(dir.root / "sequences" / "a_varn.svg", "old drawing");
         const auto result = runChecked(dir);
-        EXPECT_EQ(result.status, 0) << folder;
+        EXPECT_EQ(result.status, 1) << folder;
         EXPECT_NE(result.out.find("\nCan not write the output file ./sequences/a_varn.ct.\n"), std::string::npos)
             << result.out;
         EXPECT_TRUE(result.out.ends_with(CLOSING));
@@ -367,3 +368,38 @@ TEST(hostileInput, thousandAndOneFilesProcessTheFirstThousand) {
 }
 
 }  // namespace
+
+TEST(hostileInput, invalidFileSaysWhyAndLosesItsOldOutputs) {
+    scratchFolder dir("invalidwhy");
+    dir.addSequence("a.fasta", ">a\nGGGGAAAACCCC\nGGZA\n");
+    dir.addSequence("b.fasta", ">b\nACGUACGU\n>c\nGGGGAAAACCCC\n");
+    dir.addSequence("good.fasta", GOOD_SEQUENCE);
+    // Outputs of an earlier run of a.fasta would contradict this run's report.
+    for (const char* suffix : {"_varn.ct", "_varn.dp", "_varn.svg"}) {
+        writeFile(dir.root / "sequences" / (std::string("a") + suffix), "old");
+    }
+    const auto result = runChecked(dir, "\n\n\n");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.err.find("./sequences/a.fasta: invalid: line 3, column 3: 'Z' is not a sequence letter"),
+              std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("./sequences/b.fasta: invalid: line 3: a second record begins there"),
+              std::string::npos)
+        << result.err;
+    EXPECT_FALSE(hasAnyOutput(dir, "a"));
+    EXPECT_TRUE(hasOutputs(dir, "good"));
+}
+
+TEST(hostileInput, consoleThatCannotBeWrittenIsNotSuccess) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    scratchFolder dir("devfull");
+    dir.addSequence("good.fasta", GOOD_SEQUENCE);
+    const char* bin = std::getenv("KORVANE_BIN");
+    const std::string binary = bin ? bin : std::string(KORVANE_BINARY_DIR) + "/korvane";
+    const std::string command =
+        "cd '" + dir.root.string() + "' && timeout 120 '" + binary + "' < /dev/null > /dev/full 2>/dev/null";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
+    EXPECT_TRUE(hasOutputs(dir, "good"));
+}
