@@ -26,6 +26,24 @@ struct ctWidths {
 constexpr ctWidths NARROW_WIDTHS{5, 8};
 constexpr ctWidths WIDE_WIDTHS{6, 8};
 constexpr int LETTER_WIDTH = 2;
+constexpr int DECIMAL_BASE_FOR_WIDTH = 10;
+// From here on a six-wide column could be filled by its number and touch its neighbour.
+constexpr int WIDER_CT_LENGTH = 100'000;
+
+int decimalDigits(int value) {
+    int digits = 1;
+    for (; value >= DECIMAL_BASE_FOR_WIDTH; value /= DECIMAL_BASE_FOR_WIDTH) ++digits;
+    return digits;
+}
+
+// Every column keeps at least one blank before it, however long the sequence; shorter
+// sequences keep the two layouts readers of CT files expect.
+ctWidths widthsFor(int n) {
+    if (n < WIDE_CT_LENGTH) return NARROW_WIDTHS;
+    if (n < WIDER_CT_LENGTH) return WIDE_WIDTHS;
+    const int number = decimalDigits(n) + 1;
+    return ctWidths{number, std::max(WIDE_WIDTHS.previous, number)};
+}
 
 // Room for an int and its padding in any column.
 constexpr int CT_FIELD_BUFFER = 32;
@@ -107,7 +125,7 @@ bool ctoutWithNum(const structure& record, const std::string& path, bool append,
     // Appending rewrites the whole file too, so that a failure leaves the old one intact.
     if (append && !readExisting(path, block)) return false;
 
-    const ctWidths& widths = record.nbases >= WIDE_CT_LENGTH ? WIDE_WIDTHS : NARROW_WIDTHS;
+    const ctWidths widths = widthsFor(record.nbases);
     // Numbers without a slot in the record (below 0 or at/after capacity) have nothing to write:
     // they are skipped rather than read out of bounds.
     const int from = std::max(first, 0);

@@ -11,6 +11,7 @@ namespace korvane {
 namespace {
 
 constexpr int END = EOF;
+constexpr unsigned char CONTROL_DELETE = 0x7F;
 
 struct fileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -250,6 +251,13 @@ bool readSequence(structure& record, const std::string& path, const refusal& why
     } else {
         why.note("line " + std::to_string(in.line()) + ", column " + std::to_string(in.column()) +
                  ": the file does not begin with a title line ('>', '#' or ';')");
+    }
+    // A CR or another control character copied into a CT header or dot-bracket title would split
+    // or garble it for other readers; the semicolon layout's own closing line end stays.
+    const size_t ownLineEnd = c == ';' && !title.empty() && title.back() == '\n' ? 1 : 0;
+    for (size_t p = 0; p + ownLineEnd < title.size(); ++p) {
+        const auto byte = static_cast<unsigned char>(title[p]);
+        if (byte < ' ' || byte == CONTROL_DELETE) title[p] = ' ';
     }
     if (!title.empty() || c == '>' || c == '#') record.setLabel(1, title);
     if (!ok || letters.empty()) {

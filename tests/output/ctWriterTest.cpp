@@ -85,6 +85,22 @@ TEST(ctWriterWrites, widthSwitchesAtTenThousandBases) {
     }
 }
 
+TEST(ctWriterWrites, columnsStayApartFromAHundredThousandBases) {
+    scratchFile file("wider.ct");
+    structure record = recordOf(std::string(100'000, 'A'), "t");
+    addPair(record, 1, 99'999, 100'000);
+    ctoutWithNum(record, file.path(), false, 1, 1);
+    const std::string text = readText(file.path());
+    // Six-wide columns would run "99998100000" together here.
+    EXPECT_EQ(text.substr(text.size() - 78),
+              "  99999 A   99998 100000 100000  99999\n 100000 A   99999      0  99999 100000\n");
+    structure back;
+    readCtFile(back, file.path());
+    ASSERT_EQ(back.nbases, 100'000);
+    EXPECT_EQ(back.partner(1, 99'999), 100'000);
+    EXPECT_EQ(back.partner(1, 100'000), 99'999);
+}
+
 TEST(ctWriterWrites, linesMatchThePrintfLayout) {
     // Any stored numbers, negative and wider than their columns included, on both layouts.
     std::mt19937 random(42);

@@ -109,3 +109,16 @@ TEST_F(sequenceReaderTest, manyLowerCaseLettersAreAllRecorded) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(sequenceReaderTest, controlCharactersInTitlesBecomeBlanks) {
+    // A CR inside the title would split a CT header for readers that end lines at CR.
+    EXPECT_EQ(read(std::string(">a\rb\tc\x01") + '\0' + "d\x7F\nACGU\n"), "ACGU");
+    EXPECT_EQ(rec->label[1], "a b c  d ");
+    // The semicolon layout's title keeps the line end it brings.
+    EXPECT_EQ(read(";c\ntitle\x02x\nACGU1\n"), "ACGU");
+    EXPECT_EQ(rec->label[1], "title x\n");
+}
+
+}  // namespace
