@@ -167,6 +167,17 @@ TEST_F(korvaneEval, rejectsBadDotBracket) {
     expectRefused(write("later.dp", "> ok\nGAAAC\n(...)\n> bad\nGAAAC\n(..))\n"), {"line 6"});
 }
 
+TEST_F(korvaneEval, refusesStructuresThatCannotForm) {
+    // These used to print the forbidden-combination value (about 1400) as an energy.
+    expectRefused(write("gc.dp", "> t\nGC\n()\n"), {"pair 1-2 (G-C)", "hairpin"});
+    expectRefused(write("two.dp", "> t\nGGAUCC\n((..))\n"), {"pair 2-5 (G-C)", "fewer than three unpaired"});
+    expectRefused(write("aa2.dp", "> t\nAGAAAAA\n(.....)\n"), {"pair 1-7 (A-A)", "not a canonical pair"});
+    // A multiloop-free chain of stacks around a tetraloop is fine; so is a G-U closing pair.
+    const runResult r = score(write("ok.dp", "> ok\nGGGAAAAUCC\n(((....)))\n"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("ok\t", 0), 0U) << r.out;
+}
+
 TEST_F(korvaneEval, rejectsMalformedOrUnscorableCt) {
     const std::string ok = ctOf("  t", "GGAAACC", "((...))");
     const auto replaceLine = [&](int line, const std::string& text) {

@@ -51,6 +51,39 @@ int scoreOf(const korvane::paramTables& tables, const korvane::scoredStructure& 
     return record.energy[1];
 }
 
+constexpr int MIN_HAIRPIN_UNPAIRED = 3;
+
+bool isCanonicalPair(int a, int b) {
+    const int low = a < b ? a : b;
+    const int high = a < b ? b : a;
+    // A-U, C-G and G-U in code order (A 1, C 2, G 3, U 4); unknown letters pair with nothing.
+    return (low == 1 && high == 4) || (low == 2 && high == 3) || (low == 3 && high == 4);
+}
+
+// Why structure s cannot be formed at all, or empty: such structures have no meaningful energy,
+// and printing the forbidden-combination value as one would pass for a result.
+std::string impossibility(const korvane::scoredStructure& s) {
+    static constexpr char LETTERS[] = "NACGU";
+    const int n = static_cast<int>(s.code.size()) - 1;
+    for (int i = 1; i <= n; ++i) {
+        const int j = s.pairs[i];
+        if (j <= i) continue;
+        const auto letter = [&](int p) {
+            const int c = s.code[p];
+            return c >= 0 && c <= 4 ? LETTERS[c] : '?';
+        };
+        const std::string pair = "pair " + std::to_string(i) + "-" + std::to_string(j) + " (" + letter(i) + "-" +
+                                 letter(j) + ")";
+        if (!isCanonicalPair(s.code[i], s.code[j])) return pair + " is not a canonical pair (A-U, C-G, G-U)";
+        bool hairpin = true;
+        for (int p = i + 1; p < j && hairpin; ++p) hairpin = s.pairs[p] == 0;
+        if (hairpin && j - i - 1 < MIN_HAIRPIN_UNPAIRED) {
+            return pair + " closes a hairpin of fewer than three unpaired nucleotides";
+        }
+    }
+    return "";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -85,6 +118,10 @@ int main(int argc, char** argv) {
     for (const auto& file : files) {
         try {
             inputs.push_back(korvane::readStructureFile(file));
+            for (const auto& s : inputs.back()) {
+                const std::string why = impossibility(s);
+                if (!why.empty()) throw korvane::inputError(0, "structure '" + s.title + "': " + why);
+            }
         } catch (const korvane::inputError& error) {
             std::cerr << PROGRAM << ": " << file << ": ";
             if (error.line > 0) std::cerr << "line " << error.line << ": ";
