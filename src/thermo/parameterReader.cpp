@@ -235,10 +235,25 @@ public:
 
     const std::string& path() const { return path_; }
 
+    // A file that gave none of its values, or a table every structure uses that lacks some,
+    // would fold every sequence with silently wrong energies: such a file fails the load.
+    bool usable(bool everyStructureUsesIt) const {
+        if (missing_ == 0) return true;
+        if (present_ == 0) {
+            std::cerr << "error: parameter file " << path_ << " holds none of its values\n";
+            return false;
+        }
+        if (!everyStructureUsesIt) return true;
+        std::cerr << "error: parameter file " << path_ << " misses " << missing_
+                  << (missing_ == 1 ? " value" : " values") << " of a table every structure uses\n";
+        return false;
+    }
+
 private:
     std::string_view valueToken() {
         std::string_view token = next();
         if (token.empty()) ++missing_;
+        else ++present_;
         return token;
     }
 
@@ -265,6 +280,7 @@ private:
     size_t pos_ = 0;
     bool metEnd_ = false;
     int missing_ = 0;
+    int present_ = 0;
     int notNumbers_ = 0;
     int outOfRange_ = 0;
 };
@@ -483,8 +499,12 @@ int readParameterFiles(const parameterPaths& paths, paramTables& tables) {
         int22File,    int21File,   triloopFile, coaxialFile,    tstackcoaxFile, coaxstackFile, tstackFile,
         tstackmFile,  hexaloopFile, tstacki23File, tstacki1nFile, int11File};
     std::array<std::string, PARAMETER_FILE_COUNT> contents;
-    for (parameterFile file : checkOrder)
-        if (!readWholeFile(paths[file], contents[file])) return 0;
+    for (parameterFile file : checkOrder) {
+        if (!readWholeFile(paths[file], contents[file])) {
+            std::cerr << "error: parameter file " << paths[file] << " cannot be opened or read\n";
+            return 0;
+        }
+    }
 
     auto reader = [&](parameterFile file) { return tokenReader(contents[file], paths[file]); };
     paramTables& t = tables;
@@ -495,16 +515,19 @@ int readParameterFiles(const parameterPaths& paths, paramTables& tables) {
         int recordWithoutMarker = 0;
         bool complete = readMiscloop(in, t, recordWithoutMarker);
         in.reportWarnings();
+        if (complete && !in.usable(true)) return 0;
         if (!complete) {
             std::cerr << "error: parameter file " << in.path() << ": no \"-->\" marker before record "
                       << recordWithoutMarker << " of " << MISC_RECORDS << "\n";
             return 0;
         }
     }
+    bool usable = true;
     auto read = [&](parameterFile file, auto&& body) {
         tokenReader in = reader(file);
         body(in);
         in.reportWarnings();
+        if (!in.usable(file == stackFile || file == loopFile)) usable = false;
     };
     read(dangleFile, [&](tokenReader& in) { readDangle(in, t); });
     read(loopFile, [&](tokenReader& in) { readLoop(in, t); });
@@ -536,7 +559,7 @@ int readParameterFiles(const parameterPaths& paths, paramTables& tables) {
     fillEdgeCells(t.tstack, edgeRule::ruleD, t);
     fillEdgeCells(t.tstackm, edgeRule::ruleDWithAu, t);
     read(int11File, [&](tokenReader& in) { readInt11(in, t); });
-    return 1;
+    return usable ? 1 : 0;
 }
 
 }  // namespace korvane

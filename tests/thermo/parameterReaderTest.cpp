@@ -335,7 +335,8 @@ TEST_F(readerTest, UnopenableFileLeavesTheTablesUntouched) {
     tables->asymmetryMax = 1234;
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(readParameterFiles(pathsIn(folder.path()), *tables), 0);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "error: parameter file " + pathOf(int11File) + " cannot be opened or read\n");
     EXPECT_EQ(tables->stack[A][U][A][U], 1234);
     EXPECT_EQ(tables->asymmetryMax, 1234);
     std::filesystem::create_directory(pathOf(int11File));  // a folder where a file belongs
@@ -343,13 +344,17 @@ TEST_F(readerTest, UnopenableFileLeavesTheTablesUntouched) {
     EXPECT_EQ(tables->asymmetryMax, 1234);
 }
 
-TEST_F(readerTest, ShortFileLoadsWithOneWarningLine) {
+TEST_F(readerTest, ShortStackFileFailsTheLoad) {
+    // Every structure uses the stacks: zeros there would make every prediction silently wrong.
     std::istringstream tokens(files[stackFile]);
     std::string kept, token;
     for (int k = 0; k < 42 + 60 + 10 && tokens >> token; ++k) kept += token + " ";
     files[stackFile] = kept;
-    ASSERT_EQ(read(), 1);
-    EXPECT_EQ(warnings, "warning: parameter file " + pathOf(stackFile) + " ends early: 246 values are missing and read as 0\n");
+    ASSERT_EQ(read(), 0);
+    EXPECT_EQ(warnings, "warning: parameter file " + pathOf(stackFile) +
+                            " ends early: 246 values are missing and read as 0\n"
+                            "error: parameter file " + pathOf(stackFile) +
+                            " misses 246 values of a table every structure uses\n");
     EXPECT_EQ(tables->stack[A][G][A][C], quadValue(1, A, G, A, C));  // the tenth value read
     EXPECT_EQ(tables->stack[A][G][A][G], 0);
     EXPECT_EQ(tables->stack[U][A][U][A], 0);
