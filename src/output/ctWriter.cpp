@@ -26,13 +26,21 @@ struct ctWidths {
 constexpr ctWidths NARROW_WIDTHS{5, 8};
 constexpr ctWidths WIDE_WIDTHS{6, 8};
 constexpr int LETTER_WIDTH = 2;
-constexpr int DECIMAL_BASE_FOR_WIDTH = 10;
+
+// Room for an int and its padding in any column.
+constexpr int CT_FIELD_BUFFER = 32;
+// Room for a nucleotide line: six columns of at most eleven characters and padding each.
+constexpr int CT_LINE_BUFFER = 128;
+constexpr int DECIMAL_BASE = 10;
+// Typical length of a nucleotide line, so that a block is built in one allocation.
+constexpr size_t CT_LINE_CHARS = 32;
+
 // From here on a six-wide column could be filled by its number and touch its neighbour.
 constexpr int WIDER_CT_LENGTH = 100'000;
 
 int decimalDigits(int value) {
     int digits = 1;
-    for (; value >= DECIMAL_BASE_FOR_WIDTH; value /= DECIMAL_BASE_FOR_WIDTH) ++digits;
+    for (; value >= DECIMAL_BASE; value /= DECIMAL_BASE) ++digits;
     return digits;
 }
 
@@ -44,14 +52,6 @@ ctWidths widthsFor(int n) {
     const int number = decimalDigits(n) + 1;
     return ctWidths{number, std::max(WIDE_WIDTHS.previous, number)};
 }
-
-// Room for an int and its padding in any column.
-constexpr int CT_FIELD_BUFFER = 32;
-// Room for a nucleotide line: six columns of at most eleven characters and padding each.
-constexpr int CT_LINE_BUFFER = 128;
-constexpr int DECIMAL_BASE = 10;
-// Typical length of a nucleotide line, so that a block is built in one allocation.
-constexpr size_t CT_LINE_CHARS = 32;
 
 // Writes value right-aligned in a field of at least width characters, as "%<width>i" does;
 // returns the end of the field.

@@ -205,6 +205,13 @@ TEST(hostileInput, entriesThatAreNoReadableFile) {
     EXPECT_FALSE(hasAnyOutput(dir, "f_pipe"));
 }
 
+// Keeps the first half of dat/NAME and adds one good input.
+void halveParameterFile(const scratchFolder& dir, const std::string& name) {
+    const std::string text = readFile(dir.root / "dat" / name);
+    writeFile(dir.root / "dat" / name, text.substr(0, text.size() / 2));
+    dir.addSequence("good.fasta", GOOD_SEQUENCE);
+}
+
 TEST(hostileInput, emptyOrShortCoreParameterFileFailsTheLoad) {
     const std::string failed = BANNER + "in multiDatmain():error thermodynamics fail: 5\n";
     for (const char* name : {"stack.dat", "loop.dat", "tstackh.dat"}) {
@@ -218,9 +225,7 @@ TEST(hostileInput, emptyOrShortCoreParameterFileFailsTheLoad) {
         EXPECT_FALSE(hasAnyOutput(dir, "good"));
     }
     scratchFolder dir("shortstack");
-    const std::string stack = readFile(dir.root / "dat" / "stack.dat");
-    writeFile(dir.root / "dat" / "stack.dat", stack.substr(0, stack.size() / 2));
-    dir.addSequence("good.fasta", GOOD_SEQUENCE);
+    halveParameterFile(dir, "stack.dat");
     const auto result = runChecked(dir);
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.err.find("stack.dat misses"), std::string::npos) << result.err;
@@ -228,9 +233,7 @@ TEST(hostileInput, emptyOrShortCoreParameterFileFailsTheLoad) {
 
 TEST(hostileInput, damagedParameterFilesLoadWithAWarning) {
     scratchFolder dir("damaged");
-    const std::string int22 = readFile(dir.root / "dat" / "int22.dat");
-    writeFile(dir.root / "dat" / "int22.dat", int22.substr(0, int22.size() / 2));
-    dir.addSequence("good.fasta", GOOD_SEQUENCE);
+    halveParameterFile(dir, "int22.dat");
     const auto result = runChecked(dir);
     EXPECT_EQ(result.status, 0);
     EXPECT_NE(result.err.find("int22.dat ends early"), std::string::npos) << result.err;
