@@ -1,0 +1,27 @@
+#pragma once
+// Parameter sets by name (built into the binary) or by folder (the nineteen-file layout).
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "thermo/paramTables.h"
+
+namespace korvane {
+
+constexpr double DEFAULT_CELSIUS = 37.0;
+constexpr const char* DEFAULT_PARAMETER_SET = "turner1999";
+
+struct parameterError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Names of the sets built into the binary, default first.
+std::vector<std::string> builtinParameterSets();
+
+// The tables of a built-in set (by name) or of a folder holding the nineteen files (a name with
+// a '/' in it, or an existing folder), adjusted to celsius. Throws parameterError saying why.
+std::unique_ptr<paramTables> loadParameterSet(const std::string& nameOrFolder, double celsius = DEFAULT_CELSIUS);
+
+}  // namespace korvane
