@@ -17,7 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "assembly/foldJob.h"
+#include "assembly/detail/foldJob.h"
+#include "rna/sequenceReader.h"
 #include "thermo/thermoLoader.h"
 
 namespace {
@@ -42,7 +43,9 @@ struct foldOutcome {
 };
 
 foldOutcome fold(const std::string& path, const korvane::paramTables* tables, korvane::candidateScoring how) {
-    korvane::foldJob job(path, tables);
+    korvane::foldJob job(tables);
+    korvane::rnaSequence sequence;
+    if (korvane::readSequenceFile(path, sequence)) job.load(sequence);
     job.scoring = how;
     foldOutcome out;
     if (job.findMaxStems()) job.SAT();
@@ -116,7 +119,9 @@ int main(int argc, char** argv) {
         const auto start = std::chrono::steady_clock::now();
         const double cpuStart = cpuMilliseconds();
         {
-            korvane::foldJob job(path, loader.tables());
+            korvane::foldJob job(loader.tables());
+            korvane::rnaSequence sequence;
+            if (korvane::readSequenceFile(path, sequence)) job.load(sequence);
             job.scoring = reference ? korvane::candidateScoring::reference : korvane::candidateScoring::incremental;
             r.length = job.subStructure.nbases;
             const double searchStart = cpuMilliseconds();

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "assembly/foldJob.h"
+#include "assembly/detail/foldJob.h"
 #include "rna/fatalStop.h"
 
 namespace korvane {

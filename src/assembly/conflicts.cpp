@@ -4,7 +4,7 @@
 #include <iostream>
 #include <vector>
 
-#include "assembly/foldJob.h"
+#include "assembly/detail/foldJob.h"
 
 namespace korvane {
 

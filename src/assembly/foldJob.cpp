@@ -1,6 +1,8 @@
-#include "assembly/foldJob.h"
+#include "assembly/detail/foldJob.h"
 
-#include "assembly/candidateCache.h"
+#include <algorithm>
+
+#include "assembly/detail/candidateCache.h"
 #include "rna/sequenceReader.h"
 
 namespace korvane {
@@ -12,16 +14,39 @@ bool intStack::pop(int& out) {
     return true;
 }
 
-foldJob::foldJob(const std::string& inputPath, const paramTables* tables)
+foldJob::foldJob(const paramTables* tables)
     : subStructure(STRUCTURE_SLOTS),
       finalStructure(STRUCTURE_SLOTS),
       tables(tables),
-      cache_(std::make_unique<candidateCache>()) {
-    // An unreadable file leaves nbases 0; the stem search then finds nothing.
-    openseq(subStructure, inputPath);
-    openseq(finalStructure, inputPath);
-    subStructure.energy[1] = 0;
-    finalStructure.energy[1] = 0;
+      cache_(std::make_unique<candidateCache>()) {}
+
+void foldJob::load(const rnaSequence& sequence) {
+    const int n = sequence.length();
+    for (structure* record : {&subStructure, &finalStructure}) {
+        record->reset(STRUCTURE_SLOTS);
+        record->setLabel(1, sequence.title);
+        record->nbases = n;
+        record->allocateSequence(n);
+        for (int p = 1; p <= n; ++p) {
+            record->seqchars[p] = sequence.letters[p - 1];
+            record->histnum[p] = p;
+            baseCode(sequence.letters[p - 1], *record, p);
+        }
+        auto row = record->pairs(1);
+        std::fill(row.begin(), row.end(), 0);
+        record->energy[1] = 0;
+    }
+    stemPool.clear();
+    energyDiff.clear();
+    numOfstemsInPool = 0;
+    pseudoHelicesPool.clear();
+    numOfPseudoHelices = 0;
+    stemsFound_ = 0;
+    passesRun_ = 0;
+    incrementalPasses_ = 0;
+    // Entries of the last sequence must never match: a new epoch drops them all at once.
+    cache_->loopOfValid = false;
+    ++cache_->epoch;
 }
 
 foldJob::~foldJob() = default;
@@ -31,7 +56,8 @@ void foldJob::compactStemPool() {
     const size_t cachedSlots = cache_->perSlot.size();
     int removed = 0;
     int slot = 1;
-    for (; slot < STEM_POOL_SLOTS && stemPool[slot].start != STEM_END_MARK; ++slot) {
+    const int slots = static_cast<int>(stemPool.size());
+    for (; slot < slots && stemPool[slot].start != STEM_END_MARK; ++slot) {
         if (stemPool[slot].start == STEM_REMOVED) {
             ++removed;
             continue;
@@ -42,7 +68,7 @@ void foldJob::compactStemPool() {
         }
     }
     numOfstemsInPool = slot - 1 - removed;
-    if (numOfstemsInPool + 1 < STEM_POOL_SLOTS) stemPool[numOfstemsInPool + 1].start = STEM_END_MARK;
+    if (numOfstemsInPool + 1 < slots) stemPool[numOfstemsInPool + 1].start = STEM_END_MARK;
 }
 
 }  // namespace korvane

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "assembly/candidateCache.h"
-#include "assembly/foldJob.h"
+#include "assembly/detail/candidateCache.h"
+#include "assembly/detail/foldJob.h"
 #include "energy/energy.h"
 #include "energy/loopTerms.h"
 

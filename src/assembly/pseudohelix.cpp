@@ -1,4 +1,4 @@
-#include "assembly/foldJob.h"
+#include "assembly/detail/foldJob.h"
 
 namespace korvane {
 

@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "assembly/candidateCache.h"
-#include "assembly/foldJob.h"
+#include "assembly/detail/candidateCache.h"
+#include "assembly/detail/foldJob.h"
 #include "energy/energy.h"
 
 namespace korvane {
@@ -61,38 +61,42 @@ void foldJob::sortScoredCandidates() {
     }
 }
 
+bool foldJob::runPass(bool finalNested, const passObserver& observe) {
+    if (numOfstemsInPool == 0) return false;
+    ++passesRun_;
+    findPseudolelices();
+    controlPseudoHelicesPool();
+    const int m = numOfstemsInPool + numOfPseudoHelices;
+    const bool quiet = scoreCandidates(m);
+    if (observe) observe(m);
+    if (quiet)
+        sortScoredCandidates();
+    else
+        subStructure.sortByEnergy();
+    if (subStructure.energy[1] >= 0 || subStructure.energy[1] > finalStructure.energy[1]) return false;
+    computeEnergyDiff();
+    const int v = std::min(findVarn(), VARN_CAP);
+    std::vector<int> noConf;
+    handleConficts(v, noConf);
+    const bool added = std::any_of(noConf.begin(), noConf.end(), [](int q) { return q > 0; });
+    const int stemsBefore = numOfstemsInPool;
+    assemble(noConf);
+    trimStemPool(v);
+    compactStemPool();
+    calCulateFinFreeEnergy();
+    // Nothing changed and nothing was reported: every further pass would repeat this one.
+    return added || numOfstemsInPool != stemsBefore || !quiet || !finalNested;
+}
+
 void foldJob::SAT() {
     passesRun_ = 0;
     incrementalPasses_ = 0;
     if (tables == nullptr) return;
-    int pass = 1;
-    while (true) {
-        ++pass;
+    for (int pass = 2;; ++pass) {
+        // Checked before the limit: a fault it finds is reported even on the last count.
         const bool finalNested = isStackStruct(finalStructure);
         if (pass > SAT_PASS_LIMIT) return;
-        if (numOfstemsInPool == 0) return;
-        ++passesRun_;
-        findPseudolelices();
-        controlPseudoHelicesPool();
-        const int m = numOfstemsInPool + numOfPseudoHelices;
-        const bool quiet = scoreCandidates(m);
-        if (quiet)
-            sortScoredCandidates();
-        else
-            subStructure.sortByEnergy();
-        if (subStructure.energy[1] >= 0 || subStructure.energy[1] > finalStructure.energy[1]) return;
-        computeEnergyDiff();
-        const int v = std::min(findVarn(), VARN_CAP);
-        std::vector<int> noConf;
-        handleConficts(v, noConf);
-        const bool added = std::any_of(noConf.begin(), noConf.end(), [](int q) { return q > 0; });
-        const int stemsBefore = numOfstemsInPool;
-        assemble(noConf);
-        trimStemPool(v);
-        compactStemPool();
-        calCulateFinFreeEnergy();
-        // Nothing changed and nothing was reported: every further pass would repeat this one.
-        if (!added && numOfstemsInPool == stemsBefore && quiet && finalNested) return;
+        if (!runPass(finalNested)) return;
     }
 }
 

@@ -6,11 +6,13 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "assembly/foldJob.h"
 #include "driver/driver.h"
+#include "engine/engine.h"
 #include "output/output.h"
 #include "rna/fatalStop.h"
 #include "rna/sequenceReader.h"
@@ -20,6 +22,8 @@ namespace korvane {
 
 namespace {
 
+// Finding this many stems refuses a file (the batch program's pool).
+constexpr int STEM_POOL_LIMIT = 9999;
 constexpr const char* LISTING_PATTERN = ".\\sequences\\*.fasta";
 constexpr const char* POOL_OVERFLOW_REASON =
     "the stems overflow the stem pool: korvane folds sequences of up to about 9,998 stems (roughly "
@@ -73,10 +77,10 @@ void reportUnwritable(const std::string& path) {
 // The drawing is made from the CT file just written: when that failed, an old CT file (or none)
 // would be drawn, or the missing file would end the whole batch, so the drawing is skipped and
 // any old drawing removed rather than left to contradict the run. True when all three were written.
-bool writeOutputs(foldJob& job, const entryPaths& paths) {
-    const bool ctWritten = ctoutWithNum(job.finalStructure, paths.ct, false, 1, 1);
+bool writeOutputs(const structure& record, const entryPaths& paths) {
+    const bool ctWritten = ctoutWithNum(record, paths.ct, false, 1, 1);
     if (!ctWritten) reportUnwritable(paths.ct);
-    const bool dotBracketWritten = writeDotBracket(job.finalStructure, paths.dotBracket);
+    const bool dotBracketWritten = writeDotBracket(record, paths.dotBracket);
     if (!dotBracketWritten) reportUnwritable(paths.dotBracket);
     bool drawn = false;
     if (ctWritten) {
@@ -94,7 +98,7 @@ bool consoleWritten() {
     return std::cout.good() && std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
 }
 
-enum class invalidReason { unreadable, noStem, poolOverflow };
+enum class invalidReason { unreadable, noStem, poolOverflow, outOfMemory };
 
 // The console line stays as it always was; why goes to standard error, and outputs of an earlier
 // run of the same name would contradict the report, so they go (regular files only).
@@ -104,6 +108,7 @@ void reportInvalid(const entryPaths& paths, invalidReason reason) {
         case invalidReason::unreadable: why = sequenceFileFault(paths.input); break;
         case invalidReason::noStem: why = "no stem (three or more stacked pairs) was found"; break;
         case invalidReason::poolOverflow: why = POOL_OVERFLOW_REASON; break;
+        case invalidReason::outOfMemory: why = "not enough memory to fold it"; break;
     }
     std::cerr << paths.input << ": invalid: " << why << '\n';
     std::cout << "\nCan not process invalid file " << paths.input << ". \nPress ENTER to continue.\n";
@@ -124,19 +129,38 @@ int multiDatmain() {
     const int last = count > MAX_INPUT_FILES ? MAX_INPUT_FILES : count;
     thermoLoader loader(true);
     std::unique_ptr<paramTables> tables = loadParameters(loader);
+    foldOptions options;
+    options.stemPoolLimit = STEM_POOL_LIMIT;
+    // One workspace for the whole run: its buffers keep their room from file to file.
+    foldWorkspace workspace;
+    rnaSequence sequence;
     for (int i = 1; i <= last; ++i) {
+        options.afterSearch = [i, count] { showProgress(i, count); };
         const entryPaths paths = composePaths(fileNames[i]);
-        auto job = std::make_unique<foldJob>(paths.input, tables.get());
-        if (!job->findMaxStems()) {
-            const bool overflow = job->stemsFound() >= STEM_POOL_OVERFLOW;
-            const bool noStem = !overflow && job->subStructure.nbases > 0;
-            reportInvalid(paths, noStem ? invalidReason::noStem : overflow ? invalidReason::poolOverflow : invalidReason::unreadable);
+        std::optional<invalidReason> invalid;
+        foldResult result;
+        try {
+            if (!readSequenceFile(paths.input, sequence)) {
+                invalid = invalidReason::unreadable;
+            } else {
+                result = foldSequence(sequence, *tables, options, workspace);
+            }
+        } catch (const foldError& error) {
+            if (error.kind() == foldErrorKind::stemPoolFull) {
+                std::cout << "FindStem: 茎区的个数超过stemsnum" << std::flush;
+                invalid = invalidReason::poolOverflow;
+            } else {
+                invalid = error.kind() == foldErrorKind::noStem ? invalidReason::noStem : invalidReason::outOfMemory;
+            }
+        } catch (const std::bad_alloc&) {
+            invalid = invalidReason::outOfMemory;
+        }
+        if (invalid) {
+            reportInvalid(paths, *invalid);
             waitForEnter();
             continue;
         }
-        showProgress(i, count);
-        job->SAT();
-        if (!writeOutputs(*job, paths)) allWritten = false;
+        if (!writeOutputs(resultRecord(sequence, result), paths)) allWritten = false;
     }
     tables.reset();
     std::cout << '\n'

@@ -3,12 +3,14 @@
 // measured out. No files, no console, no exit; failures are foldError.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "rna/sequence.h"
+#include "rna/structure.h"
 #include "thermo/paramTables.h"
 
 namespace korvane {
@@ -28,6 +30,9 @@ struct foldOptions {
     bool probabilities = false;  // compute base-pair probabilities for any algorithm
     int samples = 0;             // structures drawn from the ensemble
     std::uint64_t seed = 1;
+    // Greedy: called once the stems are found, before the assembly (where the batch program
+    // shows its progress line, so that anything the assembly reports comes after it).
+    std::function<void()> afterSearch;
 };
 
 struct foldResult {
@@ -35,6 +40,7 @@ struct foldResult {
     int energy = 0;          // tenths of kcal/mol
     int stems = 0;           // greedy: stems found by the search
     int passes = 0;          // greedy: assembly passes that scored candidates
+    bool assembled = true;   // greedy: false when no pass added a pair (the batch files tell)
     // When probabilities were computed:
     bool hasEnsemble = false;
     double ensembleEnergy = 0.0;            // kcal/mol, -RT ln Z
@@ -72,6 +78,10 @@ public:
 private:
     std::unique_ptr<parts> parts_;
 };
+
+// The record the CT, dot-bracket and drawing writers take: title, letters, pairs and energy of
+// result as structure 1.
+structure resultRecord(const rnaSequence& sequence, const foldResult& result);
 
 // tables are read only and may be shared by threads; each thread has its own workspace.
 foldResult foldSequence(const rnaSequence& sequence, const paramTables& tables, const foldOptions& options,

@@ -1,5 +1,8 @@
 #include "rna/sequenceReader.h"
 
+#include "rna/alphabet.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -94,15 +97,7 @@ bool readLine(byteSource& in, std::string* text) {
     }
 }
 
-bool isBaseLetter(int c) {
-    switch (c) {
-        case 'A': case 'C': case 'G': case 'U': case 'T': case 'X': case 'N':
-        case 'a': case 'c': case 'g': case 'u': case 't': case 'x':
-            return true;
-        default:
-            return false;
-    }
-}
+bool isBaseLetter(int c) { return isBatchLetter(static_cast<char>(c)); }
 
 enum class lineResult { more, endOfFile, stop, refused };
 
@@ -189,19 +184,8 @@ bool readSemicolonLayout(byteSource& in, std::string& title, std::string& letter
 }  // namespace
 
 void baseCode(char letter, structure& record, int p) {
-    int code = 0;
-    bool lower = false;
-    switch (letter) {
-        case 'A': code = 1; break;
-        case 'C': code = 2; break;
-        case 'G': code = 3; break;
-        case 'U': case 'T': code = 4; break;
-        case 'a': code = 1; lower = true; break;
-        case 'c': code = 2; lower = true; break;
-        case 'g': code = 3; lower = true; break;
-        case 'u': case 't': code = 4; lower = true; break;
-        default: code = 0; break;
-    }
+    const int code = letterCode(letter) == NOT_A_LETTER ? CODE_UNKNOWN : letterCode(letter);
+    const bool lower = isLowerCaseLetter(letter) && code != CODE_UNKNOWN;
     record.seqcode[p] = code;
     if (lower) {
         ++record.nlower;
@@ -213,9 +197,11 @@ void baseCode(char letter, structure& record, int p) {
 
 namespace {
 
-// The reading proper; why, when asked, learns the first reason for a refusal.
-bool readSequence(structure& record, const std::string& path, const refusal& why) {
-    record.nlower = 0;
+// The reading proper; why, when asked, learns the first reason for a refusal. titled is set
+// when the file has a title line (an empty title then still counts).
+bool readSequence(const std::string& path, std::string& title, std::string& letters, bool& titled,
+                  const refusal& why) {
+    titled = false;
     // Only regular files are read: a named pipe would block the batch at the open, and a device
     // such as /dev/zero would never end.
     std::error_code error;
@@ -241,8 +227,6 @@ bool readSequence(structure& record, const std::string& path, const refusal& why
         return false;
     }
 
-    std::string title;
-    std::string letters;
     bool ok = false;
     if (c == ';') {
         ok = readSemicolonLayout(in, title, letters, why);
@@ -259,12 +243,24 @@ bool readSequence(structure& record, const std::string& path, const refusal& why
         const auto byte = static_cast<unsigned char>(title[p]);
         if (byte < ' ' || byte == CONTROL_DELETE) title[p] = ' ';
     }
-    if (!title.empty() || c == '>' || c == '#') record.setLabel(1, title);
+    titled = !title.empty() || c == '>' || c == '#';
     if (!ok || letters.empty()) {
         why.note("no sequence after the title line");
         return false;
     }
+    return true;
+}
 
+}  // namespace
+
+bool openseq(structure& record, const std::string& path) {
+    record.nlower = 0;
+    std::string title;
+    std::string letters;
+    bool titled = false;
+    const bool ok = readSequence(path, title, letters, titled, refusal(nullptr));
+    if (titled) record.setLabel(1, title);
+    if (!ok) return false;
     const int n = static_cast<int>(letters.size());
     record.nbases = n;
     record.allocateSequence(n);
@@ -278,14 +274,21 @@ bool readSequence(structure& record, const std::string& path, const refusal& why
     return true;
 }
 
-}  // namespace
-
-bool openseq(structure& record, const std::string& path) { return readSequence(record, path, refusal(nullptr)); }
+bool readSequenceFile(const std::string& path, rnaSequence& sequence) {
+    std::string title;
+    std::string letters;
+    bool titled = false;
+    if (!readSequence(path, title, letters, titled, refusal(nullptr))) return false;
+    sequence = makeSequence(title.substr(0, LABEL_SIZE - 1), std::move(letters));
+    return true;
+}
 
 std::string sequenceFileFault(const std::string& path) {
     std::string why;
-    structure scratch(2);
-    if (readSequence(scratch, path, refusal(&why))) return {};
+    std::string title;
+    std::string letters;
+    bool titled = false;
+    if (readSequence(path, title, letters, titled, refusal(&why))) return {};
     return why;
 }
 

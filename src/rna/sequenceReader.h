@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "rna/sequence.h"
 #include "rna/structure.h"
 
 namespace korvane {
@@ -14,6 +15,10 @@ constexpr int MAX_SEQUENCE_LENGTH = 1'000'000;
 // True when at least one base was read; the record then holds the title in label[1], the
 // letters, codes and numbering, and structure 1 unpaired. Fails silently otherwise.
 bool openseq(structure& record, const std::string& path);
+
+// The same reading into an in-memory sequence (title cut as a record's label is); false, with
+// sequence untouched, where openseq fails.
+bool readSequenceFile(const std::string& path, rnaSequence& sequence);
 
 // Why openseq refuses the file at path, in a few words ("line 3, column 7: 'Z' is not a sequence
 // letter", "no sequence after the title line", ...); empty when it reads the file.

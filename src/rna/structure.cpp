@@ -15,6 +15,27 @@ structure::structure(int slots)
       capacity(slots),
       lowerpos(LOWERPOS_SLOTS, 0) {}
 
+void structure::reset(int slots) {
+    stemref.assign(slots, {0, 0, 0, 0});
+    basepr.resize(slots);
+    for (auto& row : basepr) row.clear();
+    energy.assign(slots, 0);
+    label.resize(slots);
+    for (auto& text : label) text.clear();
+    linker.assign(3, 0);
+    capacity = slots;
+    nstructs = 0;
+    nbases = 0;
+    nlower = 0;
+    lowerpos.assign(LOWERPOS_SLOTS, 0);
+    seqcode.clear();
+    histnum.clear();
+    seqchars.clear();
+    zeroRow_.clear();
+    intermolecular = false;
+    seqAllocated = false;
+}
+
 void structure::allocateSequence(int n) {
     seqcode.assign(2 * static_cast<size_t>(n) + 1, 0);
     histnum.assign(static_cast<size_t>(n) + 1, 0);

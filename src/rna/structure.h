@@ -37,6 +37,9 @@ struct structure {
 
     explicit structure(int slots = STRUCTURE_SLOTS);
 
+    // Back to the state of a record constructed with slots, keeping the room already taken.
+    void reset(int slots = STRUCTURE_SLOTS);
+
     // Sizes the per-base arrays for n bases; pair rows come into being when first written.
     void allocateSequence(int n);
 

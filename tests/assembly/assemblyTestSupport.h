@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "assembly/foldJob.h"
+#include "assembly/detail/foldJob.h"
 
 namespace korvane::testing {
 
@@ -27,7 +27,9 @@ public:
         return path.string();
     }
     std::unique_ptr<foldJob> make(const std::string& sequence, const paramTables* tables = nullptr) {
-        return std::make_unique<foldJob>(write(sequence), tables);
+        auto job = std::make_unique<foldJob>(tables);
+        job->load(makeSequence("test", sequence));
+        return job;
     }
     const std::filesystem::path& dir() const { return dir_; }
 
@@ -39,8 +41,8 @@ private:
 
 // Puts exactly these stems into slots 1.. of the pool, end mark after them.
 inline void setPool(foldJob& job, const std::vector<stem>& stems) {
-    job.stemPool.assign(STEM_POOL_SLOTS, stem{});
-    job.energyDiff.assign(ENERGY_DIFF_SLOTS, 0);
+    job.stemPool.assign(stems.size() + 2, stem{});
+    job.energyDiff.assign(stems.size() + 1, 0);
     for (size_t s = 0; s < stems.size(); ++s) job.stemPool[s + 1] = stems[s];
     job.stemPool[stems.size() + 1].start = STEM_END_MARK;
     job.numOfstemsInPool = static_cast<int>(stems.size());

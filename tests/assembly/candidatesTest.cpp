@@ -5,7 +5,7 @@
 #include <sstream>
 #include <vector>
 
-#include "assembly/foldJob.h"
+#include "assembly/detail/foldJob.h"
 #include "assemblyTestSupport.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "assembly/foldJob.h"
+#include "assembly/detail/foldJob.h"
 #include "assemblyTestSupport.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "assembly/foldJob.h"
+#include "assembly/detail/foldJob.h"
 #include "assemblyTestSupport.h"
 
 namespace {

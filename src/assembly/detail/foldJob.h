@@ -1,26 +1,28 @@
 #pragma once
 // One prediction: the stem pool of a sequence and the pass-by-pass assembly of its structure.
+// Internal to the greedy engine; front ends fold through engine/engine.h.
 // Positions, pool slots, structure numbers and pseudohelix rows are 1-based.
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "rna/sequence.h"
 #include "rna/structure.h"
 #include "thermo/paramTables.h"
 
 namespace korvane {
 
-constexpr int STEM_POOL_SLOTS = 10000;     // slots 0..9999; slot 0 unused
-constexpr int STEM_POOL_OVERFLOW = 9999;   // finding this many stems overflows the pool
+constexpr int STEM_POOL_OVERFLOW = 9999;   // finding this many stems overflows the batch program's pool
+constexpr int NO_POOL_LIMIT = 0;           // the pool grows with the sequence
 constexpr int STEM_END_MARK = -2;          // start of the slot after the last stem
 constexpr int STEM_REMOVED = -99999;       // start of a stem the next compaction drops
 constexpr int MIN_STEM_LENGTH = 3;         // pairs
 constexpr int MIN_HAIRPIN_LOOP = 3;        // unpaired positions inside the innermost pair
 constexpr int MIN_STEM_SPAN = 2 * MIN_STEM_LENGTH + 2;  // smallest end - start searched
-constexpr int ENERGY_DIFF_SLOTS = 10000;
 constexpr int ENERGY_DIFF_FIRST = -10000;  // energyDiff[0]
 constexpr double GAP_RATIO = 0.8;
 
@@ -75,22 +77,29 @@ struct foldJob {
     // Rows 0..numOfPseudoHelices (at most MAX_NUM_PSEUDOHELICES), made as filled; empty until the first pass.
     std::vector<pseudohelixRow> pseudoHelicesPool;
     int numOfPseudoHelices = 0;
-    std::vector<stem> stemPool;  // STEM_POOL_SLOTS slots once searched
+    std::vector<stem> stemPool;  // slots 0..stems + 1 once searched: slot 0 unused, then the end mark
     int numOfstemsInPool = 0;
     double gapRatio = GAP_RATIO;
-    std::vector<int> energyDiff;  // [ENERGY_DIFF_SLOTS], tenths of kcal/mol
+    std::vector<int> energyDiff;  // [stems + 1], tenths of kcal/mol
     structure subStructure;       // candidates of the current pass
     structure finalStructure;     // the assembled result, pairing in structure 1
     const paramTables* tables;    // not owned
     candidateScoring scoring = candidateScoring::incremental;
+    int poolLimit = STEM_POOL_OVERFLOW;  // finding this many stems fails the search; NO_POOL_LIMIT grows
 
-    // Reads the sequence of inputPath into both records; an unreadable file leaves nbases 0.
-    foldJob(const std::string& inputPath, const paramTables* tables);
+    // An empty job: nbases 0 until load().
+    explicit foldJob(const paramTables* tables = nullptr);
     ~foldJob();
     foldJob(const foldJob&) = delete;
     foldJob& operator=(const foldJob&) = delete;
 
-    // Fills the pool with every maximal stem. False when none was found or the pool overflowed.
+    // Makes the job a fresh one for sequence: both records as the sequence reader leaves them,
+    // every buffer emptied but keeping its room, so one job serves many sequences.
+    void load(const rnaSequence& sequence);
+
+    // Fills the pool with every maximal stem, in order of 5' end then 3' end. False when none
+    // was found or poolLimit stems were (stemsFound() then equals poolLimit). Memory grows with
+    // the length and the stems found, never with their product.
     bool findMaxStems();
     // True when (start, end, length) is a stem of this sequence; prints why not otherwise.
     bool isAstem(int start, int end, int length) const;
@@ -129,6 +138,12 @@ struct foldJob {
     // (the incremental way ran); the reference way prints what the checks find.
     bool scoreCandidates(int m);
 
+    // Called after a pass has scored its m candidates, before they are sorted.
+    using passObserver = std::function<void(int m)>;
+    // One assembly pass (the body of SAT); finalNested is whether finalStructure was nested
+    // before it. False when the assembly is finished.
+    bool runPass(bool finalNested, const passObserver& observe = nullptr);
+
     // Assembles finalStructure pass by pass. Precondition: findMaxStems() returned true and
     // tables is set (without tables nothing is done). Stops early once a pass changed nothing.
     void SAT();
@@ -144,6 +159,8 @@ private:
     int passesRun_ = 0;
     int incrementalPasses_ = 0;
     std::unique_ptr<candidateCache> cache_;
+    std::vector<int> searchRunEnd_;  // stem search scratch, one value per diagonal
+    std::vector<int> searchReach_;
 
     void scoreReference(int m);
     bool scoreIncremental(int m);

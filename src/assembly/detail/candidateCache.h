@@ -5,7 +5,7 @@
 #include <array>
 #include <vector>
 
-#include "assembly/foldJob.h"
+#include "assembly/detail/foldJob.h"
 
 namespace korvane {
 
