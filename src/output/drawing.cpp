@@ -135,10 +135,14 @@ std::string drawingNumber(double value) {
 }
 
 std::string structureImage::readStructure(const std::string& ctPath, int number) {
-    nucleotides.clear();
-    pairs.clear();
     structure record(STRUCTURE_SLOTS);
     readCtFile(record, ctPath);
+    return layOut(record, number);
+}
+
+std::string structureImage::layOut(const structure& record, int number) {
+    nucleotides.clear();
+    pairs.clear();
     if (number < 1 || number > record.nstructs) return OUT_OF_RANGE;
 
     const int n = record.nbases;

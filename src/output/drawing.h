@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "rna/structure.h"
+
 namespace korvane {
 
 // One structure laid out for drawing. Coordinates are in drawing units, y growing downwards.
@@ -25,6 +27,8 @@ struct structureImage {
     // Lays out structure number (1-based) of the CT file; returns "" on success, otherwise
     // "Structure number out of range.". A file that cannot be opened ends the program.
     std::string readStructure(const std::string& ctPath, int number);
+    // The same from a record in memory.
+    std::string layOut(const structure& record, int number);
 
     // Writes the SVG picture through replaceFile; false when it could not be written.
     bool writeImage(const std::string& path) const;

@@ -2,6 +2,7 @@
 // The three outputs of a prediction (CT, dot-bracket, SVG drawing) and the CT reader the drawing
 // uses. Line ends are always written as line feeds.
 
+#include <span>
 #include <string>
 
 #include "output/outputTarget.h"
@@ -20,6 +21,10 @@ bool ctoutWithNum(const structure& record, const std::string& path, bool append,
 // Writes structures 1..nstructs as title, sequence and bracket lines; creates or empties path.
 // Returns false, printing nothing, when the file cannot be written.
 bool writeDotBracket(const structure& record, const std::string& path);
+
+// One line of brackets for the pairs table (n + 1 entries, partner or 0): nested pairs as "()",
+// pairs crossing them on "[]", then "{}", "<>", "Aa", "Bb", ... as needed.
+std::string bracketNotation(std::span<const int> pairs, int n);
 
 // Reads a CT file into a freshly constructed record: nbases, nstructs (complete blocks read),
 // letters, codes, numbering, titles and pairings. A file that cannot be opened ends the program

@@ -498,14 +498,17 @@ int readParameterFiles(const parameterPaths& paths, paramTables& tables) {
         miscloopFile, loopFile,    stackFile,   tstackhFile,    tstackiFile,   tloopFile,  dangleFile,
         int22File,    int21File,   triloopFile, coaxialFile,    tstackcoaxFile, coaxstackFile, tstackFile,
         tstackmFile,  hexaloopFile, tstacki23File, tstacki1nFile, int11File};
-    std::array<std::string, PARAMETER_FILE_COUNT> contents;
+    parameterTexts contents;
     for (parameterFile file : checkOrder) {
         if (!readWholeFile(paths[file], contents[file])) {
             std::cerr << "error: parameter file " << paths[file] << " cannot be opened or read\n";
             return 0;
         }
     }
+    return readParameterTexts(contents, paths, tables);
+}
 
+int readParameterTexts(const parameterTexts& contents, const parameterPaths& paths, paramTables& tables) {
     auto reader = [&](parameterFile file) { return tokenReader(contents[file], paths[file]); };
     paramTables& t = tables;
 

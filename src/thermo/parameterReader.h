@@ -49,6 +49,12 @@ inline constexpr std::array<std::string_view, PARAMETER_FILE_COUNT> PARAMETER_FI
 // on standard error per file and kind. Cells with base code 0 or 5 are filled by fixed rules.
 int readParameterFiles(const parameterPaths& paths, paramTables& tables);
 
+// The contents of the nineteen files, in the order of parameterPaths.
+using parameterTexts = std::array<std::string, PARAMETER_FILE_COUNT>;
+
+// readParameterFiles on contents already read; paths only name the files in messages.
+int readParameterTexts(const parameterTexts& contents, const parameterPaths& paths, paramTables& tables);
+
 // Code of the first character: A or B 1, C or Z 2, G or H 3, U, V, T or W 4, anything else
 // (lower case and the empty text included) 0.
 int baseCodeOfLetter(std::string_view text);
