@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "assembly/detail/foldJob.h"
 
 namespace korvane {
@@ -7,6 +9,29 @@ bool foldJob::findPseudolelices() {
     // room from pass to pass.
     pseudoHelicesPool.assign(1, pseudohelixRow{});
     int rows = 0;
+    // The forward scan for the next member stops at the first stem starting beyond the wanted
+    // start. Within a run of ascending starts that stop and the stems of the wanted start are
+    // found by bisection, so the scan jumps run by run instead of stem by stem.
+    const int count = numOfstemsInPool;
+    std::vector<int>& runLast = pseudohelixRunLast_;
+    runLast.assign(static_cast<size_t>(count) + 2, count);
+    for (int t = count - 1; t >= 1; --t)
+        runLast[t] = stemPool[t + 1].start >= stemPool[t].start ? runLast[t + 1] : t;
+    // First slot after `from` holding (start, end) before any stem that starts later; 0 if none.
+    const auto nextMember = [&](int from, int start, int end) {
+        for (int t = from; t <= count;) {
+            const int last = runLast[t];
+            const auto first = stemPool.begin() + t;
+            const auto stop = std::partition_point(first, stemPool.begin() + last + 1,
+                                                   [start](const stem& x) { return x.start <= start; });
+            for (auto at = std::partition_point(first, stop, [start](const stem& x) { return x.start < start; });
+                 at != stop; ++at)
+                if (at->end == end) return static_cast<int>(at - stemPool.begin());
+            if (stop != stemPool.begin() + last + 1) return 0;
+            t = last + 1;
+        }
+        return 0;
+    };
     for (int s = 1; s <= numOfstemsInPool; ++s) {
         // Past the table's size no further rows are recorded.
         if (rows == MAX_NUM_PSEUDOHELICES) break;
@@ -18,13 +43,11 @@ bool foldJob::findPseudolelices() {
         pseudohelixRow& row = pseudoHelicesPool[rows + 1];
         int members = 1;
         row[1] = s;
-        for (int t = s + 1; t <= numOfstemsInPool; ++t) {
-            const stem& next = stemPool[t];
-            if (next.start > a + c) break;
-            if (next.start != a + c || next.end != b - c) continue;
+        for (int t = nextMember(s + 1, a + c, b - c); t != 0; t = nextMember(t + 1, a + c, b - c)) {
             // A full row records no further members; the -1 end mark keeps the last entry.
             if (members == MAX_TRUE_STEMS_IN__PSEUDOHELCE - 1) break;
             row[++members] = t;
+            const stem& next = stemPool[t];
             a = next.start;
             b = next.end;
             c = next.length;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "assembly/detail/foldJob.h"
@@ -81,6 +82,53 @@ TEST_F(pseudohelixTest, recordsNothingPastTheTableLimits) {
     build(pairs);
     EXPECT_EQ(job->numOfPseudoHelices, korvane::MAX_NUM_PSEUDOHELICES);
     EXPECT_EQ(row(korvane::MAX_NUM_PSEUDOHELICES), (std::vector<int>{2, 5999, 6000, -1}));
+}
+
+}  // namespace
+
+namespace {
+
+// The chain search as first written: a scan over the following stems until one starts beyond.
+std::vector<std::vector<int>> literalChains(const std::vector<stem>& pool) {
+    std::vector<std::vector<int>> rows;
+    const int count = static_cast<int>(pool.size());
+    for (int s = 1; s <= count; ++s) {
+        int a = pool[s - 1].start, b = pool[s - 1].end, c = pool[s - 1].length;
+        if (b - a < korvane::PSEUDOHELIX_MIN_SPAN) continue;
+        std::vector<int> members{s};
+        for (int t = s + 1; t <= count; ++t) {
+            const stem& next = pool[t - 1];
+            if (next.start > a + c) break;
+            if (next.start != a + c || next.end != b - c) continue;
+            if (static_cast<int>(members.size()) == korvane::MAX_TRUE_STEMS_IN__PSEUDOHELCE - 1) break;
+            members.push_back(t);
+            a = next.start, b = next.end, c = next.length;
+        }
+        if (members.size() >= 2) rows.push_back(members);
+    }
+    return rows;
+}
+
+TEST_F(pseudohelixTest, findsTheChainsOfTheLiteralScanInPoolsOfAnyOrder) {
+    korvane::testing::lcg rng(4);
+    for (int round = 0; round < 200; ++round) {
+        // Few distinct starts and ends, so that chains, duplicates and out-of-order starts abound.
+        std::vector<stem> pool;
+        const int count = 1 + rng.below(60);
+        for (int s = 0; s < count; ++s) {
+            const int start = 1 + rng.below(12);
+            pool.push_back({start, 40 - start - rng.below(3), 1 + rng.below(3)});
+        }
+        if (round % 2 == 0)
+            std::sort(pool.begin(), pool.end(), [](const stem& x, const stem& y) { return x.start < y.start; });
+        build(pool);
+        std::vector<std::vector<int>> found;
+        for (int r = 1; r <= job->numOfPseudoHelices; ++r) {
+            const auto cells = row(r);
+            found.emplace_back(cells.begin() + 1, cells.end() - 1);
+        }
+        ASSERT_EQ(found, literalChains(pool)) << "round " << round;
+    }
 }
 
 }  // namespace
