@@ -38,46 +38,64 @@ bool foldJob::findMaxStems() {
     const std::vector<int>& code = subStructure.seqcode;
     auto pairable = [&](int i, int j) { return pairMask[code[i] & CODE_MASK][code[j] & CODE_MASK] != 0; };
 
-    // In pool order (start ascending, end ascending within a start), with one value per
-    // diagonal d = i + j so that memory stays linear in the length:
-    // runEnd[d]: last 5' position of the pairable run through (i, d - i), counting only pairs
-    // whose partners are 2 or more apart; valid while it is >= i. Each cell of a diagonal is
-    // walked once, so the search stays quadratic in time.
+    // In pool order (start ascending, end ascending within a start), in memory linear in the
+    // length. Row r holds, per j, how many pairable pairs run outwards from (r, j) (capped at
+    // three): a run of three or more inwards from (r - 2, j + 2) shows there, so the branchless
+    // row finds the few possible stem starts and only they are looked at.
+    // runEnd[d]: on diagonal d = i + j, the last 5' position of the pairable run through
+    // (i, d - i), counting only pairs whose partners are 2 or more apart; valid while >= i.
+    // Each cell of a diagonal is walked once.
     // reach[d]: last 5' position of the stems recorded on that diagonal. Stems on one diagonal
     // are recorded in ascending start, so the furthest reach answers the containment test that
     // a scan over all earlier stems would.
     std::vector<int>& runEnd = searchRunEnd_;
     std::vector<int>& reach = searchReach_;
+    std::vector<int>& outward = searchOutward_;
+    std::vector<int>& previous = searchPrevious_;
     runEnd.assign(2 * static_cast<size_t>(n) + 2, 0);
     reach.assign(2 * static_cast<size_t>(n) + 2, 0);
+    outward.assign(static_cast<size_t>(n) + 2, 0);
+    previous.assign(static_cast<size_t>(n) + 2, 0);
+    constexpr int SEEN_RUN = MIN_STEM_LENGTH;
     int c = 0;
-    for (int i = 1; i <= n - 9; ++i) {
-        const int* pairsWithI = pairMask[code[i] & CODE_MASK].data();
-        for (int j = i + MIN_STEM_SPAN; j <= n; ++j) {
-            const int d = i + j;
-            int last = runEnd[d];
-            if (last < i) {
-                if (pairsWithI[code[j] & CODE_MASK] == 0) continue;
-                last = i;
-                while (d - last - 1 - (last + 1) >= 2 && pairable(last + 1, d - last - 1)) ++last;
-                runEnd[d] = last;
-            }
-            if (last - i + 1 < MIN_STEM_LENGTH) continue;
-            if (code[i] + code[j] == WOBBLE_SUM) continue;
-            // The run, cut to close a loop of MIN_HAIRPIN_LOOP or more, without inner G-U pairs.
-            int length = std::min(last - i + 1, (j - i - (MIN_HAIRPIN_LOOP - 1)) / 2);
-            while (length >= MIN_STEM_LENGTH && code[i + length - 1] + code[j - length + 1] == WOBBLE_SUM)
-                --length;
-            if (length < MIN_STEM_LENGTH) continue;
-            if (reach[d] >= i) continue;
-            ++c;
-            stemPool.push_back({i, j, length});
-            reach[d] = i + length - 1;
-            if (c == poolLimit) {
-                stemsFound_ = c;
-                return false;
+    for (int r = 1; r <= n; ++r) {
+        const int* pairsWithR = pairMask[code[r] & CODE_MASK].data();
+        int* row = outward.data();
+        const int* above = previous.data();
+        for (int j = 1; j <= n; ++j) {
+            const int grown = std::min(above[j + 1], SEEN_RUN - 1) + 1;
+            row[j] = pairsWithR[code[j] & CODE_MASK] & grown;
+        }
+        const int i = r - (SEEN_RUN - 1);
+        if (i >= 1 && i <= n - 9) {
+            // Starts (i, j) with j >= i + MIN_STEM_SPAN show at (r, j - 2).
+            for (int jr = i + MIN_STEM_SPAN - (SEEN_RUN - 1); jr <= n - (SEEN_RUN - 1); ++jr) {
+                if (row[jr] < SEEN_RUN) continue;
+                const int j = jr + (SEEN_RUN - 1);
+                const int d = i + j;
+                int last = runEnd[d];
+                if (last < i) {
+                    last = i + SEEN_RUN - 1;
+                    while (d - last - 1 - (last + 1) >= 2 && pairable(last + 1, d - last - 1)) ++last;
+                    runEnd[d] = last;
+                }
+                if (code[i] + code[j] == WOBBLE_SUM) continue;
+                // The run, cut to close a loop of MIN_HAIRPIN_LOOP or more, without inner G-U pairs.
+                int length = std::min(last - i + 1, (j - i - (MIN_HAIRPIN_LOOP - 1)) / 2);
+                while (length >= MIN_STEM_LENGTH && code[i + length - 1] + code[j - length + 1] == WOBBLE_SUM)
+                    --length;
+                if (length < MIN_STEM_LENGTH) continue;
+                if (reach[d] >= i) continue;
+                ++c;
+                stemPool.push_back({i, j, length});
+                reach[d] = i + length - 1;
+                if (c == poolLimit) {
+                    stemsFound_ = c;
+                    return false;
+                }
             }
         }
+        std::swap(outward, previous);
     }
     stemsFound_ = c;
     cache_->perSlot.assign(static_cast<size_t>(c) + 2, stemScore{});

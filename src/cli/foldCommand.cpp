@@ -1,5 +1,6 @@
 #include "cli/foldCommand.h"
 
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,6 +29,12 @@ constexpr std::size_t NUCLEOTIDES_PER_BATCH = 1 << 22;
 constexpr const char* PROGRAM = "korvane-fold";
 constexpr const char* STANDARD_INPUT = "-";
 
+double threadCpuMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
 struct recordJob {
     sequenceRecord record;
     const std::string* file = nullptr;
@@ -54,6 +61,7 @@ public:
         }
         const rnaSequence sequence = makeSequence(job.record.title, std::move(job.record.letters));
         foldResult result;
+        const double started = settings_.stats ? threadCpuMilliseconds() : 0;
         try {
             result = foldSequence(sequence, tables_, settings_.engine, workspace);
         } catch (const foldError& error) {
@@ -67,6 +75,12 @@ public:
             result.pairs.assign(static_cast<std::size_t>(sequence.length()) + 1, 0);
         }
         const int n = sequence.length();
+        if (settings_.stats) {
+            char figures[128];
+            std::snprintf(figures, sizeof figures, "\t%d\t%d\t%d\t%.3f\n", n, result.stems, result.passes,
+                          threadCpuMilliseconds() - started);
+            job.complaints += std::string(PROGRAM) + ": stats\t" + sequence.title + figures;
+        }
         job.printed = ">" + sequence.title + "\n" + sequence.letters + "\n" + structureLine(result.pairs, n, result.energy);
         writeFiles(job, sequence, result);
     }

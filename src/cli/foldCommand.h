@@ -30,6 +30,7 @@ struct foldSettings {
     std::string svgFolder;
     drawingLayout layout = drawingLayout::radiate;
     bool quiet = false;
+    bool stats = false;  // one line of figures per record on standard error
 };
 
 // Runs the whole fold; returns the exit status. tables are the loaded set.

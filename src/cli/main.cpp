@@ -46,6 +46,9 @@ int main(int argc, char** argv) {
     app.add_option("--layout", settings.layout, "drawing layout for --svg: arc")
         ->transform(CLI::CheckedTransformer(layouts, CLI::ignore_case));
     app.add_flag("-q,--quiet", settings.quiet, "no progress line on standard error");
+    app.add_flag("--stats", settings.stats,
+                 "per record on standard error: korvane-fold: stats<TAB>title<TAB>length<TAB>stems<TAB>passes<TAB>"
+                 "processor milliseconds");
     app.set_version_flag("--version", std::string("korvane-fold ") + KORVANE_VERSION);
     app.footer(
         "Output names come from the first word of each title, made safe for a file name and unique\n"

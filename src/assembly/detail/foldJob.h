@@ -161,6 +161,8 @@ private:
     std::unique_ptr<candidateCache> cache_;
     std::vector<int> searchRunEnd_;  // stem search scratch, one value per diagonal
     std::vector<int> searchReach_;
+    std::vector<int> searchOutward_;
+    std::vector<int> searchPrevious_;
     std::vector<int> pseudohelixRunLast_;  // per slot, the last slot of its run of ascending starts
 
     void scoreReference(int m);
