@@ -1,71 +1,16 @@
 // korvane-fold: the engine for pipelines and shells.
-#include <CLI/CLI.hpp>
-
 #include <iostream>
-#include <map>
+#include <memory>
 
-#include "cli/foldCommand.h"
+#include "cli/commandLine.h"
 #include "thermo/parameterSets.h"
-
-#ifndef KORVANE_VERSION
-#define KORVANE_VERSION "unknown"
-#endif
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     using namespace korvane;
     cli::foldSettings settings;
-    CLI::App app{"korvane-fold: predicts RNA secondary structures of every record of FASTA files (or of\n"
-                 "bare sequence lines) and prints, per record, the title, the sequence and the structure\n"
-                 "with its free energy in kcal/mol.",
-                 "korvane-fold"};
-    app.add_option("files", settings.inputs, "FASTA files; none or '-' reads standard input");
-    const std::map<std::string, foldAlgorithm> algorithms = {{"greedy", foldAlgorithm::greedy},
-                                                             {"mfe", foldAlgorithm::mfe},
-                                                             {"mea", foldAlgorithm::mea},
-                                                             {"threshknot", foldAlgorithm::threshknot}};
-    app.add_option("-a,--algorithm", settings.engine.algorithm,
-                   "greedy (stem assembly, the default), mfe (minimum free energy), mea, threshknot")
-        ->transform(CLI::CheckedTransformer(algorithms, CLI::ignore_case));
-    std::string setsHelp = "parameter set: a built-in name (";
-    for (const std::string& name : builtinParameterSets()) setsHelp += name + (name == DEFAULT_PARAMETER_SET ? ", the default; " : "; ");
-    setsHelp += "...) or a folder of the nineteen .dat files (and .dh files for other temperatures)";
-    app.add_option("-p,--params", settings.parameterSet, setsHelp);
-    app.add_option("-T,--temperature", settings.celsius, "folding temperature in degrees Celsius (default 37)")
-        ->check(CLI::Range(-50.0, 150.0));
-    app.add_option("-j,--jobs", settings.jobs, "threads folding at once (default 1); output is the same for any number")
-        ->check(CLI::Range(1, 1024));
-    app.add_option("--max-length", settings.maxLength, "refuse records longer than this many nucleotides")
-        ->check(CLI::PositiveNumber);
-    app.add_option("--ct", settings.ctFolder, "write one connectivity table per record into this folder (NAME.ct)");
-    app.add_option("--dp", settings.dotBracketFolder, "write one dot-bracket file per record into this folder (NAME.dp)");
-    app.add_option("--svg", settings.svgFolder, "write one drawing per record into this folder (NAME.svg)");
-    const std::map<std::string, cli::drawingLayout> layouts = {{"radiate", cli::drawingLayout::radiate},
-                                                               {"arc", cli::drawingLayout::arc}};
-    settings.layout = cli::drawingLayout::arc;
-    app.add_option("--layout", settings.layout, "drawing layout for --svg: arc")
-        ->transform(CLI::CheckedTransformer(layouts, CLI::ignore_case));
-    app.add_flag("-q,--quiet", settings.quiet, "no progress line on standard error");
-    app.add_flag("--stats", settings.stats,
-                 "per record on standard error: korvane-fold: stats<TAB>title<TAB>length<TAB>stems<TAB>passes<TAB>"
-                 "processor milliseconds");
-    app.set_version_flag("--version", std::string("korvane-fold ") + KORVANE_VERSION);
-    app.footer(
-        "Output names come from the first word of each title, made safe for a file name and unique\n"
-        "within the run. A record that cannot be folded gets one line on standard error\n"
-        "(korvane-fold: FILE: record N (TITLE): REASON) and the run goes on.\n"
-        "Exit status: 0 all folded, 1 something skipped or not written, 2 usage error.");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        const int status = app.exit(error);
-        return status == 0 ? 0 : cli::EXIT_USAGE;
-    }
-    if (settings.layout == cli::drawingLayout::radiate) {
-        std::cerr << "korvane-fold: the radiate layout is not available in this build; use --layout arc\n";
-        return cli::EXIT_USAGE;
-    }
-
+    const int parsed = cli::parseCommandLine(argc, argv, settings, std::cout, std::cerr);
+    if (parsed != cli::GO_ON) return parsed;
     std::unique_ptr<paramTables> tables;
     try {
         tables = loadParameterSet(settings.parameterSet, settings.celsius);
