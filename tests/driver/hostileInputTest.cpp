@@ -178,6 +178,25 @@ TEST(hostileInput, longTitleKeepsItsFirst549Characters) {
     EXPECT_EQ(readFile(dir.root / "sequences" / "long_varn.dp").find(title.substr(0, 549) + "Z"), std::string::npos);
 }
 
+TEST(hostileInput, drawingTitleIsCutBetweenCharacters) {
+    scratchFolder dir("utf8title");
+    std::string title;
+    for (int k = 0; k < 40; ++k) title += "\xc3\xa9";  // 40 two-byte characters
+    dir.addSequence("u.fasta", ">" + title + "\nGGGGAAAACCCCAAGGGGAAAACCCC\n");
+    const auto result = runChecked(dir);
+    EXPECT_EQ(result.status, 0);
+    ASSERT_TRUE(hasOutputs(dir, "u"));
+    // The drawing shows the CT header's text: "ENERGY = ...  " then the title, cut to 42
+    // characters and "...".
+    const std::string ct = readFile(dir.root / "sequences" / "u_varn.ct");
+    const size_t energy = ct.find("ENERGY");
+    const std::string prefix = ct.substr(energy, ct.find('\xc3') - energy);
+    std::string shown = prefix;
+    for (size_t k = prefix.size(); k < 42; ++k) shown += "\xc3\xa9";
+    const std::string svg = readFile(dir.root / "sequences" / "u_varn.svg");
+    EXPECT_NE(svg.find(">" + shown + "...</text>"), std::string::npos) << svg.substr(svg.rfind("<text"));
+}
+
 TEST(hostileInput, entriesThatAreNoReadableFile) {
     scratchFolder dir("entries");
     fs::create_directories(dir.root / "sequences" / "a_folder.fasta");
