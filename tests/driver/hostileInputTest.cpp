@@ -316,6 +316,24 @@ TEST(hostileInput, outputThatCannotBeWrittenLeavesTheRestOfTheRun) {
     EXPECT_TRUE(hasOutputs(dir, "b_good"));
 }
 
+TEST(hostileInput, namedPipeAtTheDrawingPathIsRefusedWithoutWaiting) {
+    // Opening a pipe for writing would wait for a reader for ever (the harness's time limit
+    // turns that into a failure); the pipe is refused and left as it is.
+    scratchFolder dir("svgpipe");
+    dir.addSequence("a.fasta", GOOD_SEQUENCE);
+    dir.addSequence("b.fasta", GOOD_SEQUENCE);
+    const fs::path pipe = dir.root / "sequences" / "a_varn.svg";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const auto result = runChecked(dir);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find("\nCan not write the output file ./sequences/a_varn.svg.\n"), std::string::npos)
+        << result.out;
+    EXPECT_TRUE(result.out.ends_with(CLOSING));
+    EXPECT_TRUE(fs::is_fifo(fs::symlink_status(pipe)));
+    EXPECT_TRUE(fs::is_regular_file(dir.root / "sequences" / "a_varn.ct"));
+    EXPECT_TRUE(hasOutputs(dir, "b"));
+}
+
 TEST(hostileInput, unwritableCtOutputIsReportedAndTheRunGoesOn) {
     // Once for a folder in the CT file's place, once for a link into a folder that does not
     // exist; an old drawing must not survive to contradict the run.
