@@ -272,24 +272,6 @@ bool appendArcLine(std::string& out, std::string_view record) {
     return true;
 }
 
-// The title as shown: outer blanks trimmed (unless it is all blanks), brackets and angle
-// brackets removed, long titles cut. Nothing when no character is left.
-std::optional<std::string> shownTitle(std::string_view title) {
-    if (title.empty()) return std::nullopt;
-    constexpr std::string_view outer = " \n\r\t";
-    const size_t first = title.find_first_not_of(outer);
-    if (first != std::string_view::npos) {
-        title = title.substr(first, title.find_last_not_of(outer) - first + 1);
-    }
-    std::string kept;
-    for (char c : title) {
-        if (c != '(' && c != ')' && c != '<' && c != '>') kept += c;
-    }
-    if (kept.empty()) return std::nullopt;
-    if (kept.size() > LONGEST_TITLE) kept = kept.substr(0, CUT_TITLE) + "...";
-    return kept;
-}
-
 // Length of the well-formed UTF-8 character XML accepts at text[at], 0 when there is none.
 size_t utf8Length(std::string_view text, size_t at) {
     const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
@@ -318,6 +300,32 @@ size_t utf8Length(std::string_view text, size_t at) {
     // U+FFFE and U+FFFF are not XML characters.
     if (lead == 0xEF && byte(at + 1) == 0xBF && byte(at + 2) >= 0xBE) return 0;
     return length;
+}
+
+// The title as shown: outer blanks trimmed (unless it is all blanks), brackets and angle
+// brackets removed, long titles cut. Nothing when no character is left.
+std::optional<std::string> shownTitle(std::string_view title) {
+    if (title.empty()) return std::nullopt;
+    constexpr std::string_view outer = " \n\r\t";
+    const size_t first = title.find_first_not_of(outer);
+    if (first != std::string_view::npos) {
+        title = title.substr(first, title.find_last_not_of(outer) - first + 1);
+    }
+    std::string kept;
+    for (char c : title) {
+        if (c != '(' && c != ')' && c != '<' && c != '>') kept += c;
+    }
+    if (kept.empty()) return std::nullopt;
+    // Counted in characters, so that the cut never splits one; a byte that begins no character
+    // counts as one, as it is shown as one.
+    size_t characters = 0;
+    size_t cut = kept.size();
+    for (size_t at = 0; at < kept.size(); ++characters) {
+        if (characters == CUT_TITLE) cut = at;
+        at += std::max<size_t>(utf8Length(kept, at), 1);
+    }
+    if (characters > LONGEST_TITLE) kept = kept.substr(0, cut) + "...";
+    return kept;
 }
 
 }  // namespace

@@ -178,6 +178,25 @@ TEST(hostileInput, longTitleKeepsItsFirst549Characters) {
     EXPECT_EQ(readFile(dir.root / "sequences" / "long_varn.dp").find(title.substr(0, 549) + "Z"), std::string::npos);
 }
 
+TEST(hostileInput, drawingTitleIsCutBetweenCharacters) {
+    scratchFolder dir("utf8title");
+    std::string title;
+    for (int k = 0; k < 40; ++k) title += "\xc3\xa9";  // 40 two-byte characters
+    dir.addSequence("u.fasta", ">" + title + "\nGGGGAAAACCCCAAGGGGAAAACCCC\n");
+    const auto result = runChecked(dir);
+    EXPECT_EQ(result.status, 0);
+    ASSERT_TRUE(hasOutputs(dir, "u"));
+    // The drawing shows the CT header's text: "ENERGY = ...  " then the title, cut to 42
+    // characters and "...".
+    const std::string ct = readFile(dir.root / "sequences" / "u_varn.ct");
+    const size_t energy = ct.find("ENERGY");
+    const std::string prefix = ct.substr(energy, ct.find('\xc3') - energy);
+    std::string shown = prefix;
+    for (size_t k = prefix.size(); k < 42; ++k) shown += "\xc3\xa9";
+    const std::string svg = readFile(dir.root / "sequences" / "u_varn.svg");
+    EXPECT_NE(svg.find(">" + shown + "...</text>"), std::string::npos) << svg.substr(svg.rfind("<text"));
+}
+
 TEST(hostileInput, entriesThatAreNoReadableFile) {
     scratchFolder dir("entries");
     fs::create_directories(dir.root / "sequences" / "a_folder.fasta");
@@ -295,6 +314,24 @@ TEST(hostileInput, outputThatCannotBeWrittenLeavesTheRestOfTheRun) {
     EXPECT_TRUE(fs::is_directory(dir.root / "sequences" / "a_blocked_varn.svg"));
     EXPECT_TRUE(fs::is_regular_file(dir.root / "sequences" / "a_blocked_varn.ct"));
     EXPECT_TRUE(hasOutputs(dir, "b_good"));
+}
+
+TEST(hostileInput, namedPipeAtTheDrawingPathIsRefusedWithoutWaiting) {
+    // Opening a pipe for writing would wait for a reader for ever (the harness's time limit
+    // turns that into a failure); the pipe is refused and left as it is.
+    scratchFolder dir("svgpipe");
+    dir.addSequence("a.fasta", GOOD_SEQUENCE);
+    dir.addSequence("b.fasta", GOOD_SEQUENCE);
+    const fs::path pipe = dir.root / "sequences" / "a_varn.svg";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const auto result = runChecked(dir);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find("\nCan not write the output file ./sequences/a_varn.svg.\n"), std::string::npos)
+        << result.out;
+    EXPECT_TRUE(result.out.ends_with(CLOSING));
+    EXPECT_TRUE(fs::is_fifo(fs::symlink_status(pipe)));
+    EXPECT_TRUE(fs::is_regular_file(dir.root / "sequences" / "a_varn.ct"));
+    EXPECT_TRUE(hasOutputs(dir, "b"));
 }
 
 TEST(hostileInput, unwritableCtOutputIsReportedAndTheRunGoesOn) {

@@ -143,8 +143,11 @@ TEST(svgWriterTitles, specialCharactersAreEscapedAfterTheRules) {
         {"Tom & Jerry \"q\"", titleLine("Tom &amp; Jerry &quot;q&quot;")},
         {std::string(45, '&'), titleLine(repeated("&amp;", 45))},
         {"bell\x07 caf\xc3\xa9 latin\xe9", titleLine("bell? caf\xc3\xa9 latin?")},
-        // The cut falls inside a two-byte character: its first byte cannot stand alone.
-        {std::string(41, 'a') + "\xc3\xa9" + "bbbb", titleLine(std::string(41, 'a') + "?...")},
+        // Lengths count characters: a two-byte one is kept whole at the cut, and does not push a
+        // title of 45 characters over the limit; a stray byte counts as the one '?' it shows.
+        {std::string(41, 'a') + "\xc3\xa9" + "bbbb", titleLine(std::string(41, 'a') + "\xc3\xa9...")},
+        {std::string(44, 'a') + "\xe2\x82\xac", titleLine(std::string(44, 'a') + "\xe2\x82\xac")},
+        {std::string(41, 'a') + "\xe9\xe9" + "bbb", titleLine(std::string(41, 'a') + "?...")},
     };
     for (const auto& [title, expected] : cases) {
         EXPECT_EQ(titleGroup(written(imageOf({"A  102 36 -1 -1 -1 -1 -1"}, title))), expected) << title;

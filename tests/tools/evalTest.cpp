@@ -178,6 +178,30 @@ TEST_F(korvaneEval, refusesStructuresThatCannotForm) {
     EXPECT_EQ(r.out.rfind("ok\t", 0), 0U) << r.out;
 }
 
+TEST_F(korvaneEval, acceptsEnergiesSplitLinesAndTheEndOfOptions) {
+    const std::string sequence = "CGGUUUGAGAGGGCUG";  // -4.7 as one line, see above
+    const auto file = write("tools.dp", "> plain\n" + sequence + "\n((((((....))))))  (-4.70)\n"
+                                        "> square\n" + sequence + "\n((((((....)))))) [-4.7]\n"
+                                        "> spaced\n" + sequence + "\n((((((....)))))) ( -4.70)\r\n"
+                                        "> split\nCGGUUUGA\n\nGAGGGCUG\n((((((..\n..))))))\n");
+    const runResult r = score(file);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "plain\t-4.7\nsquare\t-4.7\nspaced\t-4.7\nsplit\t-4.7\n");
+    // Something after the structure that is no energy still counts against it.
+    expectRefused(write("word.dp", "> t\n" + sequence + "\n((((((....)))))) (low)\n"), {"line 3", "characters"});
+    expectRefused(write("glued.dp", "> t\n" + sequence + "\n((((((....))))))(-4.7)\n"), {"line 3", "characters"});
+    expectRefused(write("long.dp", "> t\n" + sequence + "\n((((((....\n))))))..\n"), {"line 4", "18 characters"});
+    expectRefused(write("partial.dp", "> t\n" + sequence + "\n((((((....\n> u\n"), {"line 3", "10 characters"});
+    expectRefused(write("letters.dp", "> t\nGGGAAA\n(((\nCCC\n"), {"line 4", "rest of the structure"});
+
+    // After "--" a name starting with '-' is a file; "--" alone names none.
+    write("-dashed.dp", "> dashed\n" + sequence + "\n((((((....))))))\n");
+    const runResult ended = run("--dat " + inQuotes(dat) + " -- -dashed.dp " + inQuotes(file), dir.string());
+    EXPECT_EQ(ended.status, 0) << ended.err;
+    EXPECT_TRUE(ended.out.starts_with("dashed\t-4.7\nplain\t-4.7\n")) << ended.out;
+    EXPECT_EQ(run("--dat " + inQuotes(dat) + " --").status, 2);
+}
+
 TEST_F(korvaneEval, rejectsMalformedOrUnscorableCt) {
     const std::string ok = ctOf("  t", "GGAAACC", "((...))");
     const auto replaceLine = [&](int line, const std::string& text) {

@@ -1,5 +1,5 @@
 // korvane-eval: free energy of given structures under korvane's parameter set.
-//   korvane-eval [--dat DIR] FILE...
+//   korvane-eval [--dat DIR] [--] FILE...
 // prints "title<TAB>energy" per structure, energy in kcal/mol with one decimal.
 
 #include <cstdlib>
@@ -20,7 +20,7 @@ constexpr const char* DEFAULT_DAT = "./dat";
 constexpr int SINGLE_STRUCTURE_SLOTS = 2;
 
 void usage(std::ostream& out) {
-    out << "usage: " << PROGRAM << " [--dat DIR] FILE...\n"
+    out << "usage: " << PROGRAM << " [--dat DIR] [--] FILE...\n"
         << "Prints the free energy (kcal/mol) of every structure in each CT or dot-bracket FILE,\n"
         << "one line per structure: title, a tab, the energy. DIR defaults to " << DEFAULT_DAT << ".\n";
 }
@@ -89,9 +89,14 @@ std::string impossibility(const korvane::scoredStructure& s) {
 int main(int argc, char** argv) {
     std::string dat = DEFAULT_DAT;
     std::vector<std::string> files;
+    bool optionsEnded = false;
     for (int a = 1; a < argc; ++a) {
         const std::string arg = argv[a];
-        if (arg == "--dat") {
+        if (optionsEnded) {
+            files.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--dat") {
             if (a + 1 >= argc) {
                 std::cerr << PROGRAM << ": --dat needs a directory\n";
                 return EXIT_USAGE;

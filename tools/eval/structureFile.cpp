@@ -207,68 +207,107 @@ std::vector<scoredStructure> readCt(const std::vector<numberedLine>& lines, size
     return out;
 }
 
+bool startsStructure(std::string_view text) {
+    const std::string_view t = trimmed(text);
+    return !t.empty() && (t.front() == '(' || t.front() == ')' || t.front() == '.');
+}
+
+// A structure line without the energy that folding programs print after it: " (-1.20)",
+// " [-1.20]" or " ( -1.20)".
+std::string_view withoutEnergy(std::string_view text) {
+    text = trimmed(text);
+    if (text.empty() || (text.back() != ')' && text.back() != ']')) return text;
+    const size_t open = text.find_last_of(text.back() == ')' ? '(' : '[');
+    if (open == std::string_view::npos || open == 0 || BLANKS.find(text[open - 1]) == std::string_view::npos) {
+        return text;
+    }
+    const std::string_view value = trimmed(text.substr(open + 1, text.size() - open - 2));
+    double ignored = 0;
+    const auto parsed = std::from_chars(value.data(), value.data() + value.size(), ignored);
+    if (value.empty() || parsed.ec != std::errc() || parsed.ptr != value.data() + value.size()) return text;
+    return trimmed(text.substr(0, open));
+}
+
+// Dot-bracket records: a title line, the sequence on one or more lines, then the structure on
+// one or more lines until it is as long as the sequence.
 std::vector<scoredStructure> readDotBracket(const std::vector<numberedLine>& lines, size_t next) {
     std::vector<scoredStructure> out;
-    // The next line that is not blank, or nullptr at the end of the file.
-    const auto nextFilled = [&]() -> const numberedLine* {
+    const auto skipBlank = [&]() {
         while (next < lines.size() && isBlank(lines[next].text)) ++next;
-        return next < lines.size() ? &lines[next++] : nullptr;
     };
+    const auto atTitle = [&]() { return next < lines.size() && trimmed(lines[next].text).front() == '>'; };
     const int lastLine = lines.empty() ? 1 : lines.back().number;
-    while (const numberedLine* header = nextFilled()) {
-        const std::string_view head = trimmed(header->text);
+    for (skipBlank(); next < lines.size(); skipBlank()) {
+        const numberedLine& header = lines[next++];
+        const std::string_view head = trimmed(header.text);
         if (head.front() != '>') {
-            throw inputError(header->number, "expected a title line starting with '>', found " + inQuotes(head));
+            throw inputError(header.number, "expected a title line starting with '>', found " + inQuotes(head));
         }
         scoredStructure s;
         s.title = cleanTitle(head.substr(1));
-        const numberedLine* sequence = nextFilled();
-        if (!sequence) throw inputError(lastLine, "the file ends before the sequence of " + inQuotes(s.title));
-        const std::string_view letters = trimmed(sequence->text);
-        if (letters.front() == '>') throw inputError(sequence->number, "expected a sequence line, found a title line");
-        const numberedLine* structureLine = nextFilled();
-        if (!structureLine) throw inputError(lastLine, "the file ends before the structure of " + inQuotes(s.title));
-        const std::string_view brackets = trimmed(structureLine->text);
-        if (brackets.front() == '>') {
-            throw inputError(structureLine->number, "expected a structure line, found a title line");
+        s.code.assign(1, 0);
+
+        skipBlank();
+        if (next >= lines.size()) throw inputError(lastLine, "the file ends before the sequence of " + inQuotes(s.title));
+        if (atTitle()) throw inputError(lines[next].number, "expected a sequence line, found a title line");
+        for (; next < lines.size() && !atTitle() && !startsStructure(lines[next].text); ++next, skipBlank()) {
+            const std::string_view letters = trimmed(lines[next].text);
+            for (const char letter : letters) {
+                const auto code = codeOfLetter(letter);
+                if (!code) {
+                    throw inputError(lines[next].number, "unreadable base letter " + letterText(letter) +
+                                                             " at position " + std::to_string(s.code.size()));
+                }
+                s.code.push_back(*code);
+            }
+        }
+        const int n = static_cast<int>(s.code.size()) - 1;
+        if (n == 0) {
+            throw inputError(lines[next].number, "expected a sequence line, found " + inQuotes(trimmed(lines[next].text)));
         }
 
-        const int n = static_cast<int>(letters.size());
-        s.code.assign(1, 0);
-        for (int p = 1; p <= n; ++p) {
-            const auto code = codeOfLetter(letters[p - 1]);
-            if (!code) {
-                throw inputError(sequence->number, "unreadable base letter " + letterText(letters[p - 1]) +
-                                                       " at position " + std::to_string(p));
-            }
-            s.code.push_back(*code);
-        }
-        if (static_cast<int>(brackets.size()) != n) {
-            throw inputError(structureLine->number, "the structure has " + std::to_string(brackets.size()) +
-                                                        " characters, the sequence " + std::to_string(n));
-        }
+        if (next >= lines.size()) throw inputError(lastLine, "the file ends before the structure of " + inQuotes(s.title));
+        if (atTitle()) throw inputError(lines[next].number, "expected a structure line, found a title line");
         s.pairs.assign(n + 1, 0);
         std::vector<int> open;
-        for (int p = 1; p <= n; ++p) {
-            const char ch = brackets[p - 1];
-            if (ch == '(') {
-                open.push_back(p);
-            } else if (ch == ')') {
-                if (open.empty()) {
-                    throw inputError(structureLine->number,
-                                     "')' at position " + std::to_string(p) + " has no matching '('");
-                }
-                s.pairs[p] = open.back();
-                s.pairs[open.back()] = p;
-                open.pop_back();
-            } else if (ch != '.') {
-                throw inputError(structureLine->number, "unexpected character " + letterText(ch) + " at position " +
-                                                            std::to_string(p) + " of the structure");
+        int p = 0;
+        int structureLine = 0;
+        while (p < n && next < lines.size() && !atTitle()) {
+            structureLine = lines[next].number;
+            if (p > 0 && !startsStructure(lines[next].text)) {
+                throw inputError(structureLine, "expected the rest of the structure (" + std::to_string(n - p) +
+                                                    " more characters), found " + inQuotes(trimmed(lines[next].text)));
             }
+            const std::string_view brackets = withoutEnergy(lines[next].text);
+            if (p + static_cast<int>(brackets.size()) > n) {
+                throw inputError(structureLine, "the structure has " + std::to_string(p + brackets.size()) +
+                                                    " characters, the sequence " + std::to_string(n));
+            }
+            for (const char ch : brackets) {
+                ++p;
+                if (ch == '(') {
+                    open.push_back(p);
+                } else if (ch == ')') {
+                    if (open.empty()) {
+                        throw inputError(structureLine, "')' at position " + std::to_string(p) + " has no matching '('");
+                    }
+                    s.pairs[p] = open.back();
+                    s.pairs[open.back()] = p;
+                    open.pop_back();
+                } else if (ch != '.') {
+                    throw inputError(structureLine, "unexpected character " + letterText(ch) + " at position " +
+                                                        std::to_string(p) + " of the structure");
+                }
+            }
+            ++next;
+            skipBlank();
+        }
+        if (p < n) {
+            throw inputError(structureLine, "the structure has " + std::to_string(p) + " characters, the sequence " +
+                                                std::to_string(n));
         }
         if (!open.empty()) {
-            throw inputError(structureLine->number,
-                             "'(' at position " + std::to_string(open.back()) + " is never closed");
+            throw inputError(structureLine, "'(' at position " + std::to_string(open.back()) + " is never closed");
         }
         out.push_back(std::move(s));
     }

@@ -21,7 +21,8 @@ struct scoredStructure {
 };
 
 // Reads every structure of path. A file whose first line that is neither blank nor a '#'
-// comment starts with '>' is read as dot-bracket records ("> title", sequence, brackets);
+// comment starts with '>' is read as dot-bracket records ("> title", sequence, brackets; the
+// last two may span lines, and an energy in parentheses or brackets after the brackets is ignored);
 // otherwise as CT blocks (a header "length title", then one line of six values per base).
 // Throws inputError for anything it cannot read; never returns an empty list.
 std::vector<scoredStructure> readStructureFile(const std::string& path);
