@@ -462,3 +462,51 @@ TEST(hostileInput, consoleThatCannotBeWrittenIsNotSuccess) {
     EXPECT_EQ(WEXITSTATUS(raw), 1);
     EXPECT_TRUE(hasOutputs(dir, "good"));
 }
+
+namespace {
+
+// Address sanitizer reserves far more address space than any limit a test could set.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool ADDRESS_SANITIZED = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool ADDRESS_SANITIZED = true;
+#else
+constexpr bool ADDRESS_SANITIZED = false;
+#endif
+#else
+constexpr bool ADDRESS_SANITIZED = false;
+#endif
+
+TEST(hostileInput, overflowingFilesStayWithinAMemoryLimitAndTheRunGoesOn) {
+    if (ADDRESS_SANITIZED) GTEST_SKIP() << "a memory limit cannot be set under the address sanitizer";
+    scratchFolder dir("memorylimit");
+    std::string repeats = ">repeats\n";
+    for (int k = 0; k < 15'000; ++k) repeats += "GCAU";  // 60,000 nt: once 4.2 GB
+    dir.addSequence("a_repeats.fasta", repeats + "\n");
+    std::string random = ">random\n";
+    std::uint64_t state = 7;
+    for (int k = 0; k < 100'000; ++k) {  // once 2.1 GB and 12.7 s
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        random += "ACGU"[(state >> 33) % 4];
+    }
+    dir.addSequence("b_random.fasta", random + "\n");
+    dir.addSequence("c_good.fasta", GOOD_SEQUENCE);
+    writeFile(dir.root / ".stdin", "\n\n\n\n");
+    const char* bin = std::getenv("KORVANE_BIN");
+    const std::string binary = bin ? bin : std::string(KORVANE_BINARY_DIR) + "/korvane";
+    constexpr int LIMIT_KB = 400'000;
+    const std::string command = "cd '" + dir.root.string() + "' && ulimit -v " + std::to_string(LIMIT_KB) +
+                                " && timeout 60 '" + binary + "' < .stdin > .stdout 2> .stderr";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 0);
+    const std::string err = korvane::testing::readFile(dir.root / ".stderr");
+    for (const char* name : {"a_repeats", "b_random"})
+        EXPECT_NE(err.find(std::string("./sequences/") + name + ".fasta: invalid: the stems overflow the stem pool"),
+                  std::string::npos)
+            << err;
+    EXPECT_TRUE(hasOutputs(dir, "c_good"));
+}
+
+}  // namespace
