@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "output/output.h"
+#include "rna/alphabet.h"
 #include "rna/fatalStop.h"
 
 namespace korvane {
@@ -27,14 +28,9 @@ bool isBlank(char c) {
 }
 
 int ctCode(char letter) {
-    switch (letter) {
-        case 'A': case 'a': return 1;
-        case 'C': case 'c': return 2;
-        case 'G': case 'g': return 3;
-        case 'U': case 'u': case 'T': case 't': return 4;
-        case 'I': return LINKER_CODE;  // upper case only: "i" is an unknown base
-        default: return 0;
-    }
+    if (letter == 'I') return LINKER_CODE;  // upper case only: "i" is an unknown base
+    const int code = letterCode(letter);
+    return code == NOT_A_LETTER ? CODE_UNKNOWN : code;
 }
 
 bool parseInt(std::string_view text, int& value) {

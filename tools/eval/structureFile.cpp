@@ -7,6 +7,8 @@
 #include <optional>
 #include <string_view>
 
+#include "rna/alphabet.h"
+
 namespace korvane {
 
 namespace {
@@ -62,15 +64,11 @@ std::optional<int> integerOf(std::string_view token) {
 // Letters as the CT reader knows them, T read as U; anything else is refused rather than
 // silently scored as an unknown base.
 std::optional<int> codeOfLetter(char letter) {
-    switch (letter) {
-        case 'A': case 'a': return 1;
-        case 'C': case 'c': return 2;
-        case 'G': case 'g': return 3;
-        case 'U': case 'u': case 'T': case 't': return 4;
-        case 'N': case 'n': case 'X': case 'x': return 0;
-        case 'I': return 5;
-        default: return std::nullopt;
-    }
+    constexpr int LINKER_CODE = 5;
+    if (letter == 'I') return LINKER_CODE;
+    const int code = letterCode(letter);
+    if (code == NOT_A_LETTER) return std::nullopt;
+    return code;
 }
 
 std::string letterText(char letter) {
