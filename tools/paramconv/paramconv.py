@@ -242,12 +242,12 @@ def _index_of(position, shape):
 def _check_row_labels(section, shape, source):
     # The newer files name every row ("CG,GC,A"); a label that names another row means values
     # are missing or doubled above it.
+    names = [PAIR_NAMES if size in (6, 7) else BASE_NAMES[size == 4:] for size in shape]  # int22 bases start at A
     for position, text, line in section.labels:
         label = "".join(text.split())
         parts = label.split(",")
         if not ROW_LABEL.match(label) or len(parts) >= len(shape):
             continue
-        names = [PAIR_NAMES if size in (6, 7) else BASE_NAMES[size == 4:] for size in shape]
         if not all(any(part in known for known in names[k]) for k, part in enumerate(parts)):
             continue  # not a row label, e.g. a column heading
         index = _index_of(position, shape)
