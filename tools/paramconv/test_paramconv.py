@@ -272,13 +272,6 @@ class NewerFormTests(unittest.TestCase):
         polyc3 = lambda outputs: outputs["miscloop.dat"].split("-->")[12].split()[0]
         self.assertEqual(polyc3(pc.convert(text)), "1.4")
         self.assertEqual(polyc3(pc.convert(text, rules="turner2004")), "1.5")
-        with tempfile.TemporaryDirectory() as folder:
-            path = os.path.join(folder, "in.par")
-            with open(path, "w") as f:
-                f.write(text)
-            with self.assertRaises(SystemExit):
-                with contextlib.redirect_stderr(io.StringIO()):
-                    pc.main(["--rules", "turner2010", path, os.path.join(folder, "out")])
 
     def source_with_bad_stack_cell(self, symmetric=True):
         source = Source()
