@@ -18,7 +18,8 @@ foreach(marker ${KORVANE_EXTRA_SET_MARKERS})
 endforeach()
 
 # The batch program has no --help to generate a page from; its page is written by hand.
-set(KORVANE_MAN_PAGES ${CMAKE_SOURCE_DIR}/man/korvane.1)
+configure_file(${CMAKE_SOURCE_DIR}/man/korvane.1.in ${CMAKE_BINARY_DIR}/man/korvane.1 @ONLY)
+set(KORVANE_MAN_PAGES ${CMAKE_BINARY_DIR}/man/korvane.1)
 find_program(KORVANE_HELP2MAN help2man)
 if(KORVANE_HELP2MAN)
   set(KORVANE_MAN_SUMMARY_korvane-fold "predict RNA secondary structures of FASTA records")
@@ -48,5 +49,5 @@ if(KORVANE_TESTS)
     set(KORVANE_INSTALL_TEST_PYTHON ${Python_EXECUTABLE})
   endif()
   add_test(NAME installation
-    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install/installTest.sh ${CMAKE_BINARY_DIR} "${KORVANE_INSTALL_TEST_PYTHON}")
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install/installTest.sh ${CMAKE_BINARY_DIR} ${PROJECT_VERSION} "${KORVANE_INSTALL_TEST_PYTHON}")
 endif()
