@@ -22,7 +22,7 @@ if(NOT KORVANE_SANITIZE)
 endif()
 option(KORVANE_PYTHON "Build the Python module korvane (needs pybind11-dev and python3-dev)" ${KORVANE_PYTHON_DEFAULT})
 
-if(KORVANE_PYTHON AND KORVANE_SANITIZE)
+if(KORVANE_SANITIZE)
   message(STATUS "KORVANE_SANITIZE is on: the Python module is not built")
   set(KORVANE_PYTHON OFF)
 elseif(KORVANE_PYTHON AND NOT pybind11_FOUND)
