@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cmath>
 #include <filesystem>
-#include <map>
 #include <stdexcept>
 #include <string>
 #include <tuple>
@@ -90,14 +89,10 @@ std::vector<rnaSequence> sequencesOf(const py::iterable& items) {
     return sequences;
 }
 
-std::shared_ptr<const paramTables> tablesFor(const std::string& params, double temperature) {
-    return cachedParameterSet(params, temperature);
-}
-
 foldedStructure fold(const std::string& letters, const std::string& algorithm, const std::string& params,
                      double temperature, const std::string& title) {
     const foldOptions options = optionsFor(algorithm);
-    const auto tables = tablesFor(params, temperature);
+    const auto tables = cachedParameterSet(params, temperature);
     const rnaSequence sequence = sequenceOf(title, letters);
     const py::gil_scoped_release unlocked;
     foldWorkspace workspace;
@@ -108,7 +103,7 @@ std::vector<foldedStructure> foldManyOf(const py::iterable& items, int jobs, con
                                         const std::string& params, double temperature) {
     if (jobs < 1) throw py::value_error("jobs must be at least 1");
     const foldOptions options = optionsFor(algorithm);
-    const auto tables = tablesFor(params, temperature);
+    const auto tables = cachedParameterSet(params, temperature);
     const std::vector<rnaSequence> sequences = sequencesOf(items);
     const py::gil_scoped_release unlocked;
     return foldMany(sequences, *tables, options, jobs);
@@ -125,7 +120,7 @@ double energy(const std::string& letters, const std::string& brackets, const std
     const scoredStructure scored = readDotBracketRecord("", letters, brackets);
     const std::string why = impossibility(scored);
     if (!why.empty()) throw py::value_error(why);
-    const auto tables = tablesFor(params, temperature);
+    const auto tables = cachedParameterSet(params, temperature);
     return evaluateStructure(chosen, *tables, scored) / TENTHS_PER_KCAL;
 }
 
@@ -147,7 +142,7 @@ py::array_t<double> bpp(const std::string& letters, const std::string& algorithm
                         double temperature) {
     foldOptions options = optionsFor(algorithm);
     options.probabilities = true;
-    const auto tables = tablesFor(params, temperature);
+    const auto tables = cachedParameterSet(params, temperature);
     const rnaSequence sequence = sequenceOf("", letters);
     foldResult result;
     {
@@ -261,11 +256,13 @@ PYBIND11_MODULE(_korvane, module) {
         .def_readonly("energy", &foldedStructure::energy, "free energy in kcal/mol")
         .def_readonly("stems", &foldedStructure::stems, "stems the greedy search found")
         .def_readonly("passes", &foldedStructure::passes, "assembly passes that scored candidates")
-        .def("__eq__",
-             [](const foldedStructure& a, const foldedStructure& b) {
-                 return a.title == b.title && a.sequence == b.sequence && a.structure == b.structure &&
-                        a.energy == b.energy && a.stems == b.stems && a.passes == b.passes;
-             })
+        .def(
+            "__eq__",
+            [](const foldedStructure& a, const foldedStructure& b) {
+                return a.title == b.title && a.sequence == b.sequence && a.structure == b.structure &&
+                       a.energy == b.energy && a.stems == b.stems && a.passes == b.passes;
+            },
+            py::is_operator())
         .def("__repr__", [](const foldedStructure& folded) {
             return "FoldResult(title=" + py::repr(py::str(folded.title)).cast<std::string>() + ", structure='" +
                    folded.structure + "', energy=" + py::repr(py::float_(folded.energy)).cast<std::string>() + ")";
