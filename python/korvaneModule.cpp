@@ -209,7 +209,13 @@ void writeCt(const std::string& path, const std::string& letters, const py::obje
     if (py::isinstance<py::str>(pairing)) {
         result.pairs = readDotBracketRecord(title, letters, pairing.cast<std::string>()).pairs;
     } else {
-        result.pairs = partnersOf(pairing.cast<std::vector<std::pair<int, int>>>(), sequence.length());
+        std::vector<std::pair<int, int>> pairs;
+        try {
+            pairs = pairing.cast<std::vector<std::pair<int, int>>>();
+        } catch (const py::cast_error&) {
+            throw py::type_error("expected a dot-bracket str or a list of (i, j) pairs");
+        }
+        result.pairs = partnersOf(pairs, sequence.length());
     }
     result.energy = static_cast<int>(std::lround(energyKcal * TENTHS_PER_KCAL));
     structure record = resultRecord(sequence, result);

@@ -243,6 +243,8 @@ def test_bad_pairs_raise_value_error(tmp_path):
                            ([(4, 4)], "itself"), ([(1, 12), (12, 5)], "position 12 is already paired")]:
         with pytest.raises(ValueError, match=message):
             korvane.write_ct(path, "GGGGAAAACCCC", pairs)
+    with pytest.raises(TypeError, match="list of"):
+        korvane.write_ct(path, "GGGGAAAACCCC", [(1, "x")])
     assert not os.path.exists(path)
 
 
