@@ -4,11 +4,8 @@
 
 #include <map>
 
+#include "korvaneVersion.h"
 #include "thermo/parameterSets.h"
-
-#ifndef KORVANE_VERSION
-#define KORVANE_VERSION "unknown"
-#endif
 
 namespace korvane::cli {
 

@@ -154,18 +154,22 @@ bool readWholeFile(const std::string& path, std::string& text) {
 }  // namespace
 
 void readCtFile(structure& record, const std::string& path) {
+    if (!tryReadCtFile(record, path)) fatalStop(std::cerr, "Error opening ct file " + path);
+}
+
+bool tryReadCtFile(structure& record, const std::string& path) {
     std::string text;
-    if (!readWholeFile(path, text)) fatalStop(std::cerr, "Error opening ct file " + path);
+    if (!readWholeFile(path, text)) return false;
 
     ctScanner scanner(text);
     scanner.skipCommentLines();
     int n = 0;
     // No positive length: the record stays empty, which its users see as "no structure".
-    if (!scanner.leadingInt(n) || n <= 0) return;
+    if (!scanner.leadingInt(n) || n <= 0) return true;
     // A length the rest of the file cannot back is refused before anything is sized by it, so a
     // damaged header cannot claim gigabytes; such a first block could never be complete anyway.
     if (static_cast<std::int64_t>(n) * MIN_BYTES_PER_POSITION > static_cast<std::int64_t>(scanner.remaining())) {
-        return;
+        return true;
     }
     record.allocateSequence(n);
     record.nbases = n;
@@ -189,6 +193,7 @@ void readCtFile(structure& record, const std::string& path) {
         if (!scanner.leadingInt(next) || next != n) break;
     }
     record.nstructs = s - 1;
+    return true;
 }
 
 }  // namespace korvane

@@ -32,6 +32,10 @@ std::string bracketNotation(std::span<const int> pairs, int n);
 // usable length leaves the record empty (nstructs 0).
 void readCtFile(structure& record, const std::string& path);
 
+// readCtFile for callers that must go on: false, leaving record as it was, when the file cannot
+// be opened or read (or is not a regular file).
+bool tryReadCtFile(structure& record, const std::string& path);
+
 // Draws structure 1 of the CT file at ctPath as an SVG arc diagram at svgPath (an existing SVG
 // file is deleted first; a link or anything else there is refused, as replaceFile does). Layout
 // errors go to standard error. Returns 0 when the picture was written, 1 when it was not.

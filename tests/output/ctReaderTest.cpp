@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "output/output.h"
@@ -194,4 +195,22 @@ TEST(ctReaderFailures, unopenableFileEndsTheProgram) {
             readBack(path);
         },
         testing::ExitedWithCode(1), "Error opening ct file /nonexistent-korvane-folder/x.ct");
+}
+
+TEST(ctReaderFailures, tryReadReportsUnreadablePathsAndReadsTheRest) {
+    structure record(STRUCTURE_SLOTS);
+    EXPECT_FALSE(tryReadCtFile(record, "/nonexistent-korvane-folder/x.ct"));
+    EXPECT_FALSE(tryReadCtFile(record, std::filesystem::temp_directory_path().string()));
+    expectRefused(record);
+
+    scratchFile file("try.ct");
+    writeText(file.path(), GAAC_BLOCK);
+    ASSERT_TRUE(tryReadCtFile(record, file.path()));
+    EXPECT_EQ(record.nstructs, 1);
+    EXPECT_EQ(record.partner(1, 1), 4);
+    // A readable file without a structure is read, and leaves the record empty.
+    structure empty(STRUCTURE_SLOTS);
+    writeText(file.path(), "no length here\n");
+    EXPECT_TRUE(tryReadCtFile(empty, file.path()));
+    expectRefused(empty);
 }

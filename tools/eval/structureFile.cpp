@@ -6,6 +6,7 @@
 #include <limits>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "rna/alphabet.h"
 
@@ -84,9 +85,9 @@ std::string cleanTitle(std::string_view text) {
     return title;
 }
 
-// The title of a CT block is the header text after the length, trimmed, without the
-// "ENERGY = value" that CT writers put before it.
-std::string ctTitle(std::string_view rest) {
+}  // namespace
+
+std::string ctHeaderTitle(std::string_view rest) {
     rest = trimmed(rest);
     if (rest.substr(0, ENERGY_PREFIX.size()) == ENERGY_PREFIX) {
         auto after = trimmed(rest.substr(ENERGY_PREFIX.size()));
@@ -103,6 +104,8 @@ std::string ctTitle(std::string_view rest) {
     }
     return cleanTitle(rest);
 }
+
+namespace {
 
 // Checks that partners are symmetric and nested; lineOf(i) is the file line of position i.
 template <typename LineOf>
@@ -163,7 +166,7 @@ std::vector<scoredStructure> readCt(const std::vector<numberedLine>& lines, size
         const int n = *length;
         const auto afterLength = header.text.find(headerTokens.front()) + headerTokens.front().size();
         scoredStructure s;
-        s.title = ctTitle(std::string_view(header.text).substr(afterLength));
+        s.title = ctHeaderTitle(std::string_view(header.text).substr(afterLength));
         s.code.assign(1, 0);
         s.pairs.assign(1, 0);
         const size_t firstBase = next;
@@ -324,6 +327,25 @@ std::vector<scoredStructure> readStructureFile(const std::string& path) {
     const bool dotBracket = trimmed(lines[first].text).front() == '>';
     auto structures = dotBracket ? readDotBracket(lines, first) : readCt(lines, first);
     return structures;
+}
+
+scoredStructure readDotBracketRecord(const std::string& title, const std::string& letters, const std::string& brackets) {
+    constexpr std::string_view LINE_BREAKS = "\r\n";
+    for (const auto& [text, what] : {std::pair{&title, "title"}, {&letters, "sequence"}, {&brackets, "structure"}}) {
+        if (text->find_first_of(LINE_BREAKS) != std::string::npos)
+            throw inputError(0, std::string("the ") + what + " holds a line break");
+    }
+    if (isBlank(letters)) throw inputError(0, "the sequence is empty");
+    if (isBlank(brackets)) throw inputError(0, "the structure is empty");
+    // Otherwise the line would be read as more sequence, and its fault named as a base letter.
+    if (!startsStructure(brackets)) {
+        throw inputError(0, "unexpected character " + letterText(trimmed(brackets).front()) +
+                                " at position 1 of the structure");
+    }
+    // Line numbers are meaningless here; the messages stand without them.
+    const std::vector<numberedLine> lines = {{0, "> " + title}, {0, letters}, {0, brackets}};
+    auto structures = readDotBracket(lines, 0);
+    return std::move(structures.front());
 }
 
 }  // namespace korvane

@@ -3,6 +3,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace korvane {
@@ -26,5 +27,15 @@ struct scoredStructure {
 // otherwise as CT blocks (a header "length title", then one line of six values per base).
 // Throws inputError for anything it cannot read; never returns an empty list.
 std::vector<scoredStructure> readStructureFile(const std::string& path);
+
+// The title in the text after the length on a CT header line: trimmed, without the
+// "ENERGY = value" CT writers put before it, tabs written as blanks.
+std::string ctHeaderTitle(std::string_view rest);
+
+// One structure given as its sequence letters and dot-bracket line, read by the rules of a
+// dot-bracket file record (the energy after the brackets is ignored). Throws inputError (line
+// 0) for a line break in any of the three, an empty sequence or structure, or anything the file
+// reader refuses.
+scoredStructure readDotBracketRecord(const std::string& title, const std::string& letters, const std::string& brackets);
 
 }  // namespace korvane
