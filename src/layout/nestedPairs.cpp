@@ -50,6 +50,7 @@ bool fitsInside(const std::vector<int>& kept, int i, int j) {
 }  // namespace
 
 std::vector<int> nestedSubset(const std::vector<int>& pairs, std::vector<std::pair<int, int>>* dropped) {
+    if (dropped) dropped->clear();
     std::vector<int> clean = mutualPairs(pairs);
     if (isNested(clean)) return clean;
 
@@ -81,7 +82,6 @@ std::vector<int> nestedSubset(const std::vector<int>& pairs, std::vector<std::pa
         }
     }
     if (dropped) {
-        dropped->clear();
         for (int i = 1; i <= n; ++i) {
             const int j = clean[static_cast<size_t>(i)];
             if (j > i && kept[static_cast<size_t>(i)] != j) dropped->emplace_back(i, j);
