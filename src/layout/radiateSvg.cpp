@@ -226,6 +226,18 @@ std::string radiateSvg(const planarLayout& layout, const radiateDrawing& drawing
         svg += "<g stroke=\"#4a4a4a\" stroke-width=\"2\" stroke-dasharray=\"3 3\">\n" + otherBonds + "</g>\n";
     }
 
+    // Crossing pairs go under the circles, so that their letters stay readable.
+    if (!layout.crossing.empty()) {
+        svg += "<g class=\"crossing\" stroke=\"#d01c8b\" stroke-width=\"2.5\" stroke-dasharray=\"6 3\">\n";
+        for (const auto& [i, j] : layout.crossing) {
+            if (i < 1 || j > n) continue;
+            const point a = at[static_cast<size_t>(i)];
+            const point b = at[static_cast<size_t>(j)];
+            appendLine(svg, to.x(a.x), to.y(a.y), to.x(b.x), to.y(b.y));
+        }
+        svg += "</g>\n";
+    }
+
     // Numbers with short ticks, and the ends, outside the circles.
     svg += "<g stroke=\"#777777\" stroke-width=\"1\">\n";
     for (int p = NUMBER_STEP; p <= n; p += NUMBER_STEP) {
@@ -279,17 +291,6 @@ std::string radiateSvg(const planarLayout& layout, const radiateDrawing& drawing
     for (int p = 1; p <= n; ++p) {
         const point c = at[static_cast<size_t>(p)];
         appendText(svg, to.x(c.x), to.y(c.y) + LETTER_DROP, "base", std::string_view(&drawing.letters[static_cast<size_t>(p - 1)], 1));
-    }
-
-    if (!layout.crossing.empty()) {
-        svg += "<g class=\"crossing\" stroke=\"#d01c8b\" stroke-width=\"2.5\" stroke-dasharray=\"6 3\" opacity=\"0.8\">\n";
-        for (const auto& [i, j] : layout.crossing) {
-            if (i < 1 || j > n) continue;
-            const point a = at[static_cast<size_t>(i)];
-            const point b = at[static_cast<size_t>(j)];
-            appendLine(svg, to.x(a.x), to.y(a.y), to.x(b.x), to.y(b.y));
-        }
-        svg += "</g>\n";
     }
 
     if (coloured) {
