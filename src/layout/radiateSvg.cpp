@@ -5,6 +5,8 @@
 #include <cmath>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "layout/layout.h"
 #include "output/svgWriter.h"
@@ -26,6 +28,9 @@ constexpr double TICK_END = LABEL_DISTANCE - 0.6;
 constexpr double GU_DOT_PIXELS = 3;
 constexpr double BOND_SHORTENING = CIRCLE_RADIUS * 0.9;  // bonds stop under the circles' rims
 constexpr int NUMBER_STEP = 10;
+constexpr double LABEL_CLEARANCE = 1.0;  // layout units from a label's middle to any centre
+constexpr double LABEL_TURN = 0.4;       // radians tried at a time, either way, for a free spot
+constexpr int LABEL_TURNS = 7;
 constexpr double LEGEND_WIDTH = 200;
 constexpr double LEGEND_HEIGHT = 14;
 constexpr double LEGEND_ROOM = 56;
@@ -125,6 +130,47 @@ void appendLine(std::string& out, double x1, double y1, double x2, double y2) {
     attribute(out, "x2", x2);
     attribute(out, "y2", y2);
     out += "/>\n";
+}
+
+// Nucleotide centres and placed labels on a grid of unit cells, to find a free spot for a label.
+class occupancy {
+public:
+    occupancy(const std::vector<point>& positions, int n) {
+        for (int p = 1; p <= n; ++p) add(positions[static_cast<size_t>(p)]);
+    }
+    void add(point p) { cells_[key(cell(p.x), cell(p.y))].push_back(p); }
+    bool isClear(point p, double radius) const {
+        const long long reach = static_cast<long long>(std::ceil(radius));
+        for (long long dx = -reach; dx <= reach; ++dx) {
+            for (long long dy = -reach; dy <= reach; ++dy) {
+                const auto found = cells_.find(key(cell(p.x) + dx, cell(p.y) + dy));
+                if (found == cells_.end()) continue;
+                for (const point q : found->second)
+                    if (std::hypot(p.x - q.x, p.y - q.y) < radius) return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    static long long cell(double v) { return static_cast<long long>(std::floor(v)); }
+    static long long key(long long x, long long y) { return x * 4'000'037LL + y; }
+    std::unordered_map<long long, std::vector<point>> cells_;
+};
+
+// The direction nearest to outward (turning either way) whose label spot keeps clear of every
+// circle and label; outward itself when none does.
+point freeDirection(const occupancy& taken, point centre, point outward) {
+    for (int turn = 0; turn <= LABEL_TURNS; ++turn) {
+        for (const int side : {1, -1}) {
+            const double angle = side * turn * LABEL_TURN;
+            const point o{outward.x * std::cos(angle) - outward.y * std::sin(angle),
+                          outward.x * std::sin(angle) + outward.y * std::cos(angle)};
+            if (taken.isClear({centre.x + o.x * LABEL_DISTANCE, centre.y + o.y * LABEL_DISTANCE}, LABEL_CLEARANCE)) return o;
+            if (turn == 0) break;
+        }
+    }
+    return outward;
 }
 
 }  // namespace
@@ -239,17 +285,27 @@ std::string radiateSvg(const planarLayout& layout, const radiateDrawing& drawing
     }
 
     // Numbers with short ticks, and the ends, outside the circles.
+    std::vector<point> labelDirections;
+    {
+        occupancy taken(at, n);
+        for (int p = NUMBER_STEP; p <= n; p += NUMBER_STEP) {
+            const point c = at[static_cast<size_t>(p)];
+            const point o = freeDirection(taken, c, layout.outward[static_cast<size_t>(p)]);
+            taken.add({c.x + o.x * LABEL_DISTANCE, c.y + o.y * LABEL_DISTANCE});
+            labelDirections.push_back(o);
+        }
+    }
     svg += "<g stroke=\"#777777\" stroke-width=\"1\">\n";
     for (int p = NUMBER_STEP; p <= n; p += NUMBER_STEP) {
         const point c = at[static_cast<size_t>(p)];
-        const point o = layout.outward[static_cast<size_t>(p)];
+        const point o = labelDirections[static_cast<size_t>(p / NUMBER_STEP - 1)];
         appendLine(svg, to.x(c.x + o.x * TICK_START), to.y(c.y + o.y * TICK_START), to.x(c.x + o.x * TICK_END),
                    to.y(c.y + o.y * TICK_END));
     }
     svg += "</g>\n";
     for (int p = NUMBER_STEP; p <= n; p += NUMBER_STEP) {
         const point c = at[static_cast<size_t>(p)];
-        const point o = layout.outward[static_cast<size_t>(p)];
+        const point o = labelDirections[static_cast<size_t>(p / NUMBER_STEP - 1)];
         appendText(svg, to.x(c.x + o.x * LABEL_DISTANCE), to.y(c.y + o.y * LABEL_DISTANCE) + 0.35 * NUMBER_FONT_PIXELS,
                    "number", std::to_string(p));
     }
