@@ -117,6 +117,32 @@ TEST(planarLayoutGeometry, crossingPairsAreSetAsideAndTheRestLaidOut) {
     EXPECT_TRUE(korvane::testing::overlappingCircles(drawn).empty());
 }
 
+TEST(planarLayoutGeometry, anyPartnerTableGivesAGoodDrawingOfWhatItKeeps) {
+    // garbage entries (negative, beyond n, not mutual, self) and crossing pairs
+    std::mt19937 rng(99);
+    for (int trial = 0; trial < 100; ++trial) {
+        const int n = 1 + static_cast<int>(rng() % 200);
+        std::vector<int> pairs(static_cast<size_t>(n) + 1, 0);
+        for (int p = 1; p <= n; ++p) {
+            if (rng() % 3 == 0) pairs[static_cast<size_t>(p)] = static_cast<int>(rng() % static_cast<unsigned>(n + 5)) - 2;
+        }
+        for (int attempt = 0; attempt < n / 3; ++attempt) {
+            const int i = 1 + static_cast<int>(rng() % static_cast<unsigned>(n));
+            const int j = 1 + static_cast<int>(rng() % static_cast<unsigned>(n));
+            if (i == j) continue;
+            pairs[static_cast<size_t>(i)] = j;
+            pairs[static_cast<size_t>(j)] = i;
+        }
+        expectGoodDrawing(korvane::layout::nestedSubset(pairs), "nested subset of table " + std::to_string(trial));
+        const planarLayout drawn = layOutPlanar(pairs);
+        EXPECT_TRUE(korvane::testing::overlappingCircles(drawn).empty()) << "table " << trial;
+        for (const auto& [i, j] : drawn.crossing) {
+            EXPECT_EQ(pairs[static_cast<size_t>(i)], j);
+            EXPECT_EQ(pairs[static_cast<size_t>(j)], i);
+        }
+    }
+}
+
 TEST(planarLayoutGeometry, isDeterministic) {
     std::mt19937 rng(7);
     const std::vector<int> pairs = korvane::testing::randomNested(rng, 400);
