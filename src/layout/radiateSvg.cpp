@@ -22,7 +22,7 @@ constexpr double TITLE_FONT_PIXELS = 16;
 constexpr double MARGIN_PIXELS = 24;
 constexpr double TITLE_LINE_PIXELS = 22;
 constexpr double LABEL_DISTANCE = 1.5;   // layout units from the centre to a number or end mark
-constexpr double LABEL_ROOM = 2.2;       // layout units kept around the drawing for labels
+constexpr double LABEL_ROOM = 3.5;       // layout units kept around the drawing for labels
 constexpr double TICK_START = CIRCLE_RADIUS + 0.1;
 constexpr double TICK_END = LABEL_DISTANCE - 0.6;
 constexpr double GU_DOT_PIXELS = 3;
@@ -31,10 +31,12 @@ constexpr int NUMBER_STEP = 10;
 constexpr double LABEL_CLEARANCE = 1.0;  // layout units from a label's middle to any centre
 constexpr double LABEL_TURN = 0.4;       // radians tried at a time, either way, for a free spot
 constexpr int LABEL_TURNS = 7;
+constexpr std::array<double, 3> LABEL_DISTANCES = {LABEL_DISTANCE, 2.2, 3.0};
 constexpr double LEGEND_WIDTH = 200;
 constexpr double LEGEND_HEIGHT = 14;
 constexpr double LEGEND_ROOM = 56;
-constexpr double TITLE_CHAR_PIXELS = 9;  // to keep a long title inside the picture
+constexpr double TITLE_CHAR_PIXELS = 9;  // to keep a title inside the picture
+constexpr size_t WIDEST_TITLE_CHARS = 80;  // a longer title may run past a narrow picture's edge
 constexpr size_t SVG_CHARS_PER_NUCLEOTIDE = 260;
 
 constexpr std::string_view BASE_COLOURS = "ACGUT";
@@ -158,19 +160,22 @@ private:
     std::unordered_map<long long, std::vector<point>> cells_;
 };
 
-// The direction nearest to outward (turning either way) whose label spot keeps clear of every
-// circle and label; outward itself when none does.
-point freeDirection(const occupancy& taken, point centre, point outward) {
-    for (int turn = 0; turn <= LABEL_TURNS; ++turn) {
-        for (const int side : {1, -1}) {
-            const double angle = side * turn * LABEL_TURN;
-            const point o{outward.x * std::cos(angle) - outward.y * std::sin(angle),
-                          outward.x * std::sin(angle) + outward.y * std::cos(angle)};
-            if (taken.isClear({centre.x + o.x * LABEL_DISTANCE, centre.y + o.y * LABEL_DISTANCE}, LABEL_CLEARANCE)) return o;
-            if (turn == 0) break;
+// The offset of a label from its nucleotide: the direction nearest to outward (turning either
+// way), at the least distance tried, whose spot keeps clear of every circle and label; the
+// plain outward offset when none does.
+point freeOffset(const occupancy& taken, point centre, point outward) {
+    for (const double distance : LABEL_DISTANCES) {
+        for (int turn = 0; turn <= LABEL_TURNS; ++turn) {
+            for (const int side : {1, -1}) {
+                const double angle = side * turn * LABEL_TURN;
+                const point o{distance * (outward.x * std::cos(angle) - outward.y * std::sin(angle)),
+                              distance * (outward.x * std::sin(angle) + outward.y * std::cos(angle))};
+                if (taken.isClear({centre.x + o.x, centre.y + o.y}, LABEL_CLEARANCE)) return o;
+                if (turn == 0) break;
+            }
         }
     }
-    return outward;
+    return {outward.x * LABEL_DISTANCE, outward.y * LABEL_DISTANCE};
 }
 
 }  // namespace
@@ -198,7 +203,7 @@ std::string radiateSvg(const planarLayout& layout, const radiateDrawing& drawing
     maxY += LABEL_ROOM;
     const double headerPixels = MARGIN_PIXELS + 2 * TITLE_LINE_PIXELS;
     const double legendPixels = coloured ? LEGEND_ROOM : 0;
-    const double titleWidth = 2 * MARGIN_PIXELS + TITLE_CHAR_PIXELS * static_cast<double>(drawing.title.size());
+    const double titleWidth = 2 * MARGIN_PIXELS + TITLE_CHAR_PIXELS * static_cast<double>(std::min(drawing.title.size(), WIDEST_TITLE_CHARS));
     const double width = std::max({(maxX - minX) * UNIT_PIXELS + 2 * MARGIN_PIXELS, titleWidth,
                                    LEGEND_WIDTH + 2 * MARGIN_PIXELS + 80});
     const double height = std::ceil(headerPixels + (maxY - minY) * UNIT_PIXELS + legendPixels + MARGIN_PIXELS);
@@ -285,28 +290,30 @@ std::string radiateSvg(const planarLayout& layout, const radiateDrawing& drawing
     }
 
     // Numbers with short ticks, and the ends, outside the circles.
-    std::vector<point> labelDirections;
+    std::vector<point> labelOffsets;
     {
         occupancy taken(at, n);
         for (int p = NUMBER_STEP; p <= n; p += NUMBER_STEP) {
             const point c = at[static_cast<size_t>(p)];
-            const point o = freeDirection(taken, c, layout.outward[static_cast<size_t>(p)]);
-            taken.add({c.x + o.x * LABEL_DISTANCE, c.y + o.y * LABEL_DISTANCE});
-            labelDirections.push_back(o);
+            const point o = freeOffset(taken, c, layout.outward[static_cast<size_t>(p)]);
+            taken.add({c.x + o.x, c.y + o.y});
+            labelOffsets.push_back(o);
         }
     }
     svg += "<g stroke=\"#777777\" stroke-width=\"1\">\n";
     for (int p = NUMBER_STEP; p <= n; p += NUMBER_STEP) {
         const point c = at[static_cast<size_t>(p)];
-        const point o = labelDirections[static_cast<size_t>(p / NUMBER_STEP - 1)];
-        appendLine(svg, to.x(c.x + o.x * TICK_START), to.y(c.y + o.y * TICK_START), to.x(c.x + o.x * TICK_END),
-                   to.y(c.y + o.y * TICK_END));
+        const point o = labelOffsets[static_cast<size_t>(p / NUMBER_STEP - 1)];
+        const double length = std::hypot(o.x, o.y);
+        const double start = TICK_START / length;
+        const double end = (length - LABEL_DISTANCE + TICK_END) / length;
+        appendLine(svg, to.x(c.x + o.x * start), to.y(c.y + o.y * start), to.x(c.x + o.x * end), to.y(c.y + o.y * end));
     }
     svg += "</g>\n";
     for (int p = NUMBER_STEP; p <= n; p += NUMBER_STEP) {
         const point c = at[static_cast<size_t>(p)];
-        const point o = labelDirections[static_cast<size_t>(p / NUMBER_STEP - 1)];
-        appendText(svg, to.x(c.x + o.x * LABEL_DISTANCE), to.y(c.y + o.y * LABEL_DISTANCE) + 0.35 * NUMBER_FONT_PIXELS,
+        const point o = labelOffsets[static_cast<size_t>(p / NUMBER_STEP - 1)];
+        appendText(svg, to.x(c.x + o.x), to.y(c.y + o.y) + 0.35 * NUMBER_FONT_PIXELS,
                    "number", std::to_string(p));
     }
     if (n > 0) {

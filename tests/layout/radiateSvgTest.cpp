@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <regex>
 #include <string>
@@ -130,6 +131,31 @@ TEST(radiateSvgWrites, crossingPairsAsExtraLines) {
     ASSERT_NE(group, std::string::npos);
     EXPECT_EQ(count(svg.substr(group, svg.find("</g>", group) - group), "<line"), 3u);
     EXPECT_EQ(drawn("GGGAAACCC", "(((...)))").find("crossing"), std::string::npos);
+}
+
+TEST(radiateSvgWrites, numbersClearOfEveryCircle) {
+    std::mt19937 rng(21);
+    static const std::regex number("<text x=\"([0-9.]+)\" y=\"([0-9.]+)\" class=\"number\">");
+    size_t labels = 0;
+    size_t crowded = 0;
+    for (int trial = 0; trial < 20; ++trial) {
+        const auto pairs = korvane::testing::randomNested(rng, 500);
+        std::string brackets;
+        for (size_t p = 1; p < pairs.size(); ++p) brackets += pairs[p] == 0 ? '.' : pairs[p] > static_cast<int>(p) ? '(' : ')';
+        const std::string svg = drawn(korvane::testing::lettersFor(pairs, rng), brackets);
+        const auto circles = nucleotideCircles(svg);
+        for (auto it = std::sregex_iterator(svg.begin(), svg.end(), number); it != std::sregex_iterator(); ++it) {
+            ++labels;
+            // the text's baseline sits a third of its size below its middle
+            const double x = std::stod((*it)[1]);
+            const double y = std::stod((*it)[2]) - 4;
+            bool clear = true;
+            for (const circle& c : circles) clear = clear && std::hypot(c.x - x, c.y - y) >= 0.9 * korvane::layout::UNIT_PIXELS;
+            crowded += clear ? 0 : 1;
+        }
+    }
+    EXPECT_EQ(labels, 20u * 50u);
+    EXPECT_EQ(crowded, 0u);
 }
 
 // Pictures a renderer must take: well-formed, of their stated size, and showing the circles in
