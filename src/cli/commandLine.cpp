@@ -37,8 +37,9 @@ int parseCommandLine(int argc, const char* const* argv, foldSettings& settings, 
     app.add_option("--svg", settings.svgFolder, "write one drawing per record into this folder (NAME.svg)");
     const std::map<std::string, drawingLayout> layouts = {{"radiate", drawingLayout::radiate},
                                                                {"arc", drawingLayout::arc}};
-    settings.layout = drawingLayout::arc;
-    app.add_option("--layout", settings.layout, "drawing layout for --svg: arc")
+    app.add_option("--layout", settings.layout,
+                   "drawing for --svg: radiate (helices as ladders, loops as rings; the default) or arc (the batch "
+                   "program's arc diagram)")
         ->transform(CLI::CheckedTransformer(layouts, CLI::ignore_case));
     app.add_flag("-q,--quiet", settings.quiet, "no progress line on standard error");
     app.add_flag("--stats", settings.stats,
@@ -56,10 +57,6 @@ int parseCommandLine(int argc, const char* const* argv, foldSettings& settings, 
         // CLI11 writes help and version as "errors" of status 0.
         const int status = app.exit(error, out, err);
         return status == 0 ? EXIT_ALL_FOLDED : EXIT_USAGE;
-    }
-    if (settings.layout == drawingLayout::radiate) {
-        err << "korvane-fold: the radiate layout is not available in this build; use --layout arc\n";
-        return EXIT_USAGE;
     }
     return GO_ON;
 }

@@ -14,8 +14,10 @@
 
 #include "cli/outputNames.h"
 #include "cli/progressMeter.h"
+#include "layout/layout.h"
 #include "output/drawing.h"
 #include "output/output.h"
+#include "output/outputTarget.h"
 #include "rna/recordReader.h"
 
 namespace korvane::cli {
@@ -47,6 +49,17 @@ struct recordJob {
 std::string complaint(const recordJob& job, const std::string& reason) {
     return std::string(PROGRAM) + ": " + *job.file + ": record " + std::to_string(job.record.number) + " (" +
            job.record.title + "): " + reason + "\n";
+}
+
+std::string radiatePicture(const rnaSequence& sequence, const foldResult& result) {
+    layout::radiateDrawing drawing;
+    drawing.letters = sequence.letters;
+    drawing.title = sequence.title;
+    char energy[48];
+    std::snprintf(energy, sizeof energy, "%.2f kcal/mol", result.energy / 10.0);
+    drawing.energyText = energy;
+    if (result.hasEnsemble) drawing.pairedProbability = result.pairedProbability;
+    return layout::radiateSvg(layout::layOutPlanar(result.pairs), drawing);
 }
 
 class folder {
@@ -108,8 +121,12 @@ private:
         }
         if (!settings_.svgFolder.empty()) {
             const std::string path = settings_.svgFolder + base + ".svg";
-            structureImage image;
-            if (!image.layOut(record, 1).empty() || !image.writeImage(path)) failed(path);
+            if (settings_.layout == drawingLayout::arc) {
+                structureImage image;
+                if (!image.layOut(record, 1).empty() || !image.writeImage(path)) failed(path);
+            } else if (!replaceFile(path, radiatePicture(sequence, result))) {
+                failed(path);
+            }
         }
     }
 };

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "output/drawing.h"
 #include "runFold.h"
 
 namespace {
@@ -165,6 +166,58 @@ TEST(foldCli, refusesWhatItCannotDo) {
     EXPECT_NE(linked.err.find("record 1 (a): cannot write svg/a.svg"), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_symlink(dir.root / "svg" / "a.svg"));
     EXPECT_FALSE(readFile(dir.root / "svg" / "b.svg").empty());
+}
+
+size_t occurrences(const std::string& text, const std::string& piece) {
+    size_t found = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++found;
+    return found;
+}
+
+TEST(foldCli, drawingsRadiateByDefaultAndArcOnRequest) {
+    scratchFolder dir("fold_layouts", false);
+    writeFile(dir.root / "in.fa",
+              ">tRNA yeast <Phe> & co\nGCGGAUUUAGCUCAGUUGGGAGAGCGCCAGACUGAAGAUCUGGAGGUCCUGUGUUCGAUCCACAGAAUUCGCACCA\n"
+              ">open\nACGUACGU\n");
+    const auto radiate = runFold(dir.root, "--svg plain --ct ct in.fa");
+    ASSERT_EQ(radiate.status, 0) << radiate.err;
+    ASSERT_EQ(runFold(dir.root, "--svg named --layout radiate in.fa").status, 0);
+    ASSERT_EQ(runFold(dir.root, "--svg arc --layout ARC in.fa").status, 0);
+    EXPECT_EQ(runFold(dir.root, "--svg x --layout circles in.fa").status, 2);
+
+    for (const char* name : {"tRNA", "open"}) {
+        const std::string picture = readFile(dir.root / "plain" / (std::string(name) + ".svg"));
+        EXPECT_EQ(picture, readFile(dir.root / "named" / (std::string(name) + ".svg"))) << name;
+        EXPECT_NE(picture.find("viewBox=\"0 0 "), std::string::npos) << name;
+        EXPECT_EQ(picture.find("linearGradient"), std::string::npos) << "greedy has no probabilities";
+        if (std::system("command -v xmllint >/dev/null 2>&1") == 0) {
+            const std::string path = (dir.root / "plain" / (std::string(name) + ".svg")).string();
+            EXPECT_EQ(std::system(("xmllint --noout '" + path + "'").c_str()), 0) << name;
+        }
+    }
+    const std::string trna = readFile(dir.root / "plain" / "tRNA.svg");
+    EXPECT_EQ(occurrences(trna, "class=\"base\""), 76u);
+    EXPECT_NE(trna.find(">tRNA yeast &lt;Phe&gt; &amp; co</text>"), std::string::npos);
+    EXPECT_NE(trna.find(">-22.00 kcal/mol</text>"), std::string::npos) << radiate.out;
+    EXPECT_EQ(occurrences(readFile(dir.root / "plain" / "open.svg"), "class=\"base\""), 8u);
+
+    // The arc drawing is the one the batch program makes from the same structure's CT file, but
+    // for the title, where the CT file's carries the energy.
+    auto withoutTitle = [](std::string svg) {
+        const size_t title = svg.rfind("<g font-size=\"16\">");
+        return title == std::string::npos ? svg : svg.substr(0, title);
+    };
+    for (const char* name : {"tRNA", "open"}) {
+        korvane::structureImage image;
+        ASSERT_EQ(image.readStructure((dir.root / "ct" / (std::string(name) + ".ct")).string(), 1), "") << name;
+        const auto expected = dir.root / (std::string(name) + "-expected.svg");
+        ASSERT_TRUE(image.writeImage(expected.string()));
+        const std::string arc = readFile(dir.root / "arc" / (std::string(name) + ".svg"));
+        if (name == std::string("tRNA")) {
+            EXPECT_NE(arc.find("<path style=\"fill:none"), std::string::npos) << "the arcs are drawn";
+        }
+        EXPECT_TRUE(withoutTitle(arc) == withoutTitle(readFile(expected))) << name;
+    }
 }
 
 TEST(foldCli, parameterSetsAndTemperature) {

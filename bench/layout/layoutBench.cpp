@@ -1,0 +1,170 @@
+// Planar drawings of random nested structures: the share whose circles overlap or whose pair
+// bonds cross, at 1,000 and 3,000 nt, and the time to lay out and write a 3,000-nt picture.
+// Usage: layout_bench [STRUCTURES_PER_LENGTH]
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "layout/layout.h"
+
+namespace {
+
+using korvane::layout::planarLayout;
+using korvane::layout::point;
+
+constexpr int DEFAULT_STRUCTURES = 100;
+constexpr int TIMED_LENGTH = 3000;
+constexpr int TIMED_RUNS = 21;
+
+// Helices of 2 to 8 pairs, hairpins of at least 3, a 35% chance of an unpaired nucleotide at
+// each free place (the same generator as the layout tests).
+std::vector<int> randomNested(std::mt19937& rng, int n) {
+    std::vector<int> pairs(static_cast<size_t>(n) + 1, 0);
+    std::vector<std::pair<int, int>> spans{{1, n}};
+    while (!spans.empty()) {
+        auto [lo, hi] = spans.back();
+        spans.pop_back();
+        for (int p = lo; p <= hi;) {
+            const int room = hi - p + 1;
+            const int stem = 2 + static_cast<int>(rng() % 7);
+            if (room < 2 * stem + 3 || static_cast<int>(rng() % 100) < 35) {
+                ++p;
+                continue;
+            }
+            const int inner = 3 + static_cast<int>(rng() % static_cast<unsigned>(room - 2 * stem - 2));
+            const int q = p + 2 * stem + inner - 1;
+            for (int s = 0; s < stem; ++s) {
+                pairs[static_cast<size_t>(p + s)] = q - s;
+                pairs[static_cast<size_t>(q - s)] = p + s;
+            }
+            spans.emplace_back(p + stem, q - stem);
+            p = q + 1;
+        }
+    }
+    return pairs;
+}
+
+// Overlapping circle pairs, found through a grid of cells one diameter wide.
+long long overlaps(const planarLayout& drawn) {
+    const double diameter = 2 * korvane::layout::CIRCLE_RADIUS;
+    std::unordered_map<long long, std::vector<int>> cells;
+    auto key = [](long long cx, long long cy) { return cx * 1'000'003LL + cy; };
+    const int n = static_cast<int>(drawn.positions.size()) - 1;
+    long long found = 0;
+    for (int p = 1; p <= n; ++p) {
+        const point a = drawn.positions[static_cast<size_t>(p)];
+        const auto cx = static_cast<long long>(std::floor(a.x / diameter));
+        const auto cy = static_cast<long long>(std::floor(a.y / diameter));
+        for (long long dx = -1; dx <= 1; ++dx) {
+            for (long long dy = -1; dy <= 1; ++dy) {
+                const auto it = cells.find(key(cx + dx, cy + dy));
+                if (it == cells.end()) continue;
+                for (const int q : it->second) {
+                    const point b = drawn.positions[static_cast<size_t>(q)];
+                    found += std::hypot(a.x - b.x, a.y - b.y) < diameter;
+                }
+            }
+        }
+        cells[key(cx, cy)].push_back(p);
+    }
+    return found;
+}
+
+bool segmentsCross(point a, point b, point c, point d) {
+    auto side = [](point o, point u, point v) { return (u.x - o.x) * (v.y - o.y) - (u.y - o.y) * (v.x - o.x); };
+    const double s1 = side(a, b, c), s2 = side(a, b, d), s3 = side(c, d, a), s4 = side(c, d, b);
+    return ((s1 > 0 && s2 < 0) || (s1 < 0 && s2 > 0)) && ((s3 > 0 && s4 < 0) || (s3 < 0 && s4 > 0));
+}
+
+long long crossingBonds(const planarLayout& drawn) {
+    std::vector<std::pair<point, point>> bonds;
+    for (int p = 1; p < static_cast<int>(drawn.nested.size()); ++p) {
+        const int q = drawn.nested[static_cast<size_t>(p)];
+        if (q > p) bonds.emplace_back(drawn.positions[static_cast<size_t>(p)], drawn.positions[static_cast<size_t>(q)]);
+    }
+    long long found = 0;
+    for (size_t a = 0; a < bonds.size(); ++a)
+        for (size_t b = a + 1; b < bonds.size(); ++b)
+            found += segmentsCross(bonds[a].first, bonds[a].second, bonds[b].first, bonds[b].second);
+    return found;
+}
+
+std::string lettersFor(const std::vector<int>& pairs, std::mt19937& rng) {
+    std::string letters(pairs.size() - 1, 'A');
+    for (size_t p = 1; p < pairs.size(); ++p) {
+        const auto q = static_cast<size_t>(pairs[p]);
+        if (q == 0) letters[p - 1] = "ACGU"[rng() % 4];
+        if (q > p) {
+            letters[p - 1] = "GCAU"[rng() % 4];
+            letters[q - 1] = letters[p - 1] == 'G' ? 'C' : letters[p - 1] == 'C' ? 'G' : letters[p - 1] == 'A' ? 'U' : 'A';
+        }
+    }
+    return letters;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int structures = argc > 1 ? std::max(1, std::atoi(argv[1])) : DEFAULT_STRUCTURES;
+    std::mt19937 rng(2026);
+    std::printf("random nested structures, %d per length\n", structures);
+    std::printf("%8s %22s %22s %14s %14s\n", "length", "with overlapping", "with crossing bonds", "pairs (mean)",
+                "aspect (mean)");
+    for (const int n : {500, 1000, 3000}) {
+        int overlapping = 0, crossed = 0;
+        double pairsSum = 0, aspectSum = 0;
+        for (int s = 0; s < structures; ++s) {
+            const std::vector<int> pairs = randomNested(rng, n);
+            const planarLayout drawn = korvane::layout::layOutPlanar(pairs);
+            overlapping += overlaps(drawn) > 0;
+            crossed += crossingBonds(drawn) > 0;
+            double minX = 0, maxX = 0, minY = 0, maxY = 0;
+            for (size_t p = 1; p < drawn.positions.size(); ++p) {
+                minX = std::min(minX, drawn.positions[p].x);
+                maxX = std::max(maxX, drawn.positions[p].x);
+                minY = std::min(minY, drawn.positions[p].y);
+                maxY = std::max(maxY, drawn.positions[p].y);
+                pairsSum += pairs[p] > static_cast<int>(p);
+            }
+            aspectSum += (maxX - minX + 1) / (maxY - minY + 1);
+        }
+        std::printf("%8d %15d (%4.1f%%) %15d (%4.1f%%) %14.0f %14.2f\n", n, overlapping, 100.0 * overlapping / structures,
+                    crossed, 100.0 * crossed / structures, pairsSum / structures, aspectSum / structures);
+    }
+
+    std::vector<double> layoutMs, totalMs;
+    size_t bytes = 0;
+    for (int run = 0; run < TIMED_RUNS; ++run) {
+        const std::vector<int> pairs = randomNested(rng, TIMED_LENGTH);
+        korvane::layout::radiateDrawing drawing;
+        drawing.letters = lettersFor(pairs, rng);
+        drawing.title = "random " + std::to_string(TIMED_LENGTH);
+        drawing.energyText = "0.00 kcal/mol";
+        const auto start = std::chrono::steady_clock::now();
+        const planarLayout drawn = korvane::layout::layOutPlanar(pairs);
+        const auto laidOut = std::chrono::steady_clock::now();
+        const std::string svg = korvane::layout::radiateSvg(drawn, drawing);
+        std::FILE* file = std::fopen("/dev/null", "wb");
+        const bool written = file && std::fwrite(svg.data(), 1, svg.size(), file) == svg.size();
+        if (file) std::fclose(file);
+        const auto end = std::chrono::steady_clock::now();
+        if (!written) return 1;
+        bytes = svg.size();
+        layoutMs.push_back(std::chrono::duration<double, std::milli>(laidOut - start).count());
+        totalMs.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+    }
+    std::sort(layoutMs.begin(), layoutMs.end());
+    std::sort(totalMs.begin(), totalMs.end());
+    std::printf("%d nt, %d structures: layout %.2f ms median (%.2f max); layout + SVG %.2f ms median (%.2f max); "
+                "%zu bytes of SVG; target <= 50 ms\n",
+                TIMED_LENGTH, TIMED_RUNS, layoutMs[TIMED_RUNS / 2], layoutMs.back(), totalMs[TIMED_RUNS / 2],
+                totalMs.back(), bytes);
+    return 0;
+}
