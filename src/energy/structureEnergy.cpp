@@ -49,6 +49,20 @@ int innerPartner(std::span<const int> pairs, int p, int end) {
     return (q > p && q < end) ? q : 0;
 }
 
+// First position from p on, before end, that is paired. Loops of long sequences are mostly
+// unpaired, so the scan looks at a block of entries at a time.
+int nextPaired(std::span<const int> pairs, int p, int end) {
+    constexpr int BLOCK = 16;
+    while (p + BLOCK <= end) {
+        int any = 0;
+        for (int k = 0; k < BLOCK; ++k) any |= pairs[p + k];
+        if (any != 0) break;
+        p += BLOCK;
+    }
+    while (p < end && pairs[p] == 0) ++p;
+    return p;
+}
+
 struct evaluator {
     const paramTables& tables;
     std::span<const int> code;
@@ -60,7 +74,7 @@ struct evaluator {
     int findBranches(int i, int j) {
         ws.helices.clear();
         ws.helices.push_back({i, j});
-        for (int p = i + 1; p < j;) {
+        for (int p = nextPaired(pairs, i + 1, j); p < j; p = nextPaired(pairs, p, j)) {
             const int q = innerPartner(pairs, p, j);
             if (q == 0) {
                 ++p;
@@ -75,7 +89,7 @@ struct evaluator {
     // Fills helices with the exterior helices in 5'-to-3' order; returns their count.
     int findExteriorHelices() {
         ws.helices.clear();
-        for (int p = 1; p < n;) {
+        for (int p = nextPaired(pairs, 1, n); p < n; p = nextPaired(pairs, p, n)) {
             const int q = innerPartner(pairs, p, n + 1);
             if (q == 0) {
                 ++p;
