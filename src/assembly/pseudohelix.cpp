@@ -4,6 +4,31 @@
 
 namespace korvane {
 
+namespace {
+
+// First element of [first, last) for which pred fails, pred holding on a prefix; probes 1, 2,
+// 4, ... elements from the front before bisecting.
+template <typename It, typename Pred>
+It gallopFromFront(It first, It last, Pred pred) {
+    const auto size = last - first;
+    if (size == 0 || !pred(*first)) return first;
+    std::ptrdiff_t bound = 1;
+    while (bound < size && pred(first[bound])) bound *= 2;
+    return std::partition_point(first + bound / 2 + 1, first + std::min(bound, size), pred);
+}
+
+// The same partition point, probing from the back: for a point near last.
+template <typename It, typename Pred>
+It gallopFromBack(It first, It last, Pred pred) {
+    const auto size = last - first;
+    if (size == 0 || pred(*(last - 1))) return last;
+    std::ptrdiff_t bound = 1;
+    while (bound < size && !pred(*(last - 1 - bound))) bound *= 2;
+    return std::partition_point(last - std::min(bound, size), last - 1 - bound / 2, pred);
+}
+
+}  // namespace
+
 bool foldJob::findPseudolelices() {
     // Rows come into being as they are filled (row 0 carries nothing); the table keeps its
     // room from pass to pass.
@@ -18,13 +43,15 @@ bool foldJob::findPseudolelices() {
     for (int t = count - 1; t >= 1; --t)
         runLast[t] = stemPool[t + 1].start >= stemPool[t].start ? runLast[t + 1] : t;
     // First slot after `from` holding (start, end) before any stem that starts later; 0 if none.
+    // The wanted start lies a few stems on, so both searches gallop from the near end instead of
+    // bisecting the whole run: the same answer, with the memory they touch kept close together.
     const auto nextMember = [&](int from, int start, int end) {
         for (int t = from; t <= count;) {
             const int last = runLast[t];
             const auto first = stemPool.begin() + t;
-            const auto stop = std::partition_point(first, stemPool.begin() + last + 1,
-                                                   [start](const stem& x) { return x.start <= start; });
-            for (auto at = std::partition_point(first, stop, [start](const stem& x) { return x.start < start; });
+            const auto stop = gallopFromFront(first, stemPool.begin() + last + 1,
+                                              [start](const stem& x) { return x.start <= start; });
+            for (auto at = gallopFromBack(first, stop, [start](const stem& x) { return x.start < start; });
                  at != stop; ++at)
                 if (at->end == end) return static_cast<int>(at - stemPool.begin());
             if (stop != stemPool.begin() + last + 1) return 0;
