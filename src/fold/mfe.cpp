@@ -30,8 +30,16 @@ int settle(int e) { return finite(e) ? e : DP_INF; }
 
 KORVANE_VECTOR_CLONES
 int minPlus(const int* __restrict a, const int* __restrict b, int count) {
+    // Independent lanes: one running minimum would chain every step on the last one.
+    constexpr int LANES = 32;
+    int lane[LANES];
+    for (int u = 0; u < LANES; ++u) lane[u] = DP_INF;
+    int t = 0;
+    for (; t + LANES <= count; t += LANES)
+        for (int u = 0; u < LANES; ++u) lane[u] = std::min(lane[u], a[t + u] + b[t + u]);
     int best = DP_INF;
-    for (int t = 0; t < count; ++t) best = std::min(best, a[t] + b[t]);
+    for (; t < count; ++t) best = std::min(best, a[t] + b[t]);
+    for (int u = 0; u < LANES; ++u) best = std::min(best, lane[u]);
     return best;
 }
 
