@@ -4,7 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "fold/mfe.h"
+#include "output/output.h"
+#include "rna/sequence.h"
 #include "runFold.h"
+#include "thermo/parameterSets.h"
 
 namespace {
 
@@ -165,6 +169,36 @@ TEST(foldCli, refusesWhatItCannotDo) {
     EXPECT_NE(linked.err.find("record 1 (a): cannot write svg/a.svg"), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_symlink(dir.root / "svg" / "a.svg"));
     EXPECT_FALSE(readFile(dir.root / "svg" / "b.svg").empty());
+}
+
+// The mfe block is the optimum of the library call, printed as every block is; an open chain
+// (nothing can pair, or too short to) is a structure of its own, not a refusal.
+TEST(foldCli, mfeBlocksPrintTheOptimum) {
+    scratchFolder dir("fold_mfe", false);
+    std::mt19937 rng(17);
+    const std::vector<std::string> letters = {randomRna(rng, 120), "XXXXXXXXXX", "G", "GGGAGGGAAACCCAGGGAAACCCACCC",
+                                              randomRna(rng, 57)};
+    std::string input;
+    for (std::size_t r = 0; r < letters.size(); ++r) input += ">m" + std::to_string(r) + "\n" + letters[r] + "\n";
+    const auto result = runFold(dir.root, "--algorithm mfe", input);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    const auto tables = korvane::loadParameterSet("turner1999");
+    korvane::fold::mfeWorkspace workspace;
+    std::string expected;
+    for (std::size_t r = 0; r < letters.size(); ++r) {
+        const auto s = korvane::makeSequence("m", letters[r]);
+        const korvane::fold::energyModel model(*tables, s.codes, s.length());
+        std::vector<int> pairs;
+        const int energy = korvane::fold::minimumFreeEnergy(model, workspace, pairs);
+        char tail[32];
+        std::snprintf(tail, sizeof tail, " (%6.2f)\n", energy / 10.0);
+        expected += ">m" + std::to_string(r) + "\n" + letters[r] + "\n" + korvane::bracketNotation(pairs, s.length()) + tail;
+    }
+    EXPECT_EQ(result.out, expected);
+    EXPECT_NE(result.out.find("\nXXXXXXXXXX\n.......... (  0.00)\n"), std::string::npos);
+    // The default stays the greedy assembly.
+    EXPECT_NE(runFold(dir.root, "", input).out, result.out);
 }
 
 TEST(foldCli, parameterSetsAndTemperature) {

@@ -1,14 +1,18 @@
 // korvane-eval: free energy of given structures under korvane's parameter set.
-//   korvane-eval [--dat DIR] [--] FILE...
-// prints "title<TAB>energy" per structure, energy in kcal/mol with one decimal.
+//   korvane-eval [--dat DIR | --model mfe [--params NAME|DIR]] [--] FILE...
+// prints "title<TAB>energy" per structure, energy in kcal/mol with one decimal. --model mfe
+// scores with the exact algorithms' model instead of the full one.
 
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "energy/energy.h"
+#include "fold/modelEnergy.h"
 #include "structureFile.h"
+#include "thermo/parameterSets.h"
 #include "thermo/thermoLoader.h"
 
 namespace {
@@ -19,10 +23,14 @@ constexpr const char* PROGRAM = "korvane-eval";
 constexpr const char* DEFAULT_DAT = "./dat";
 constexpr int SINGLE_STRUCTURE_SLOTS = 2;
 
+constexpr const char* EXACT_MODEL = "mfe";
+
 void usage(std::ostream& out) {
-    out << "usage: " << PROGRAM << " [--dat DIR] [--] FILE...\n"
+    out << "usage: " << PROGRAM << " [--dat DIR | --model mfe [--params NAME|DIR]] [--] FILE...\n"
         << "Prints the free energy (kcal/mol) of every structure in each CT or dot-bracket FILE,\n"
-        << "one line per structure: title, a tab, the energy. DIR defaults to " << DEFAULT_DAT << ".\n";
+        << "one line per structure: title, a tab, the energy. DIR defaults to " << DEFAULT_DAT << ".\n"
+        << "--model mfe scores with the model korvane-fold --algorithm mfe minimises, under a built-in\n"
+        << "parameter set (NAME, default " << korvane::DEFAULT_PARAMETER_SET << ") or a folder of the files.\n";
 }
 
 // Tenths of kcal/mol as text with one decimal, without going through floating point.
@@ -84,10 +92,29 @@ std::string impossibility(const korvane::scoredStructure& s) {
     return "";
 }
 
+korvane::fold::modelEvaluation exactScoreOf(const korvane::paramTables& tables, const korvane::scoredStructure& s) {
+    const int n = static_cast<int>(s.code.size()) - 1;
+    const korvane::fold::energyModel model(tables, s.code, n);
+    return korvane::fold::evaluateStructure(model, s.pairs);
+}
+
+// Reads one value-taking option at argv[a]; false (after a message) when the value is missing.
+bool optionValue(int argc, char** argv, int& a, std::string& value) {
+    if (a + 1 >= argc) {
+        std::cerr << PROGRAM << ": " << argv[a] << " needs a value\n";
+        return false;
+    }
+    value = argv[++a];
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string dat = DEFAULT_DAT;
+    std::string model;
+    std::string params;
+    bool datGiven = false;
     std::vector<std::string> files;
     bool optionsEnded = false;
     for (int a = 1; a < argc; ++a) {
@@ -102,6 +129,9 @@ int main(int argc, char** argv) {
                 return EXIT_USAGE;
             }
             dat = argv[++a];
+            datGiven = true;
+        } else if (arg == "--model" || arg == "--params") {
+            if (!optionValue(argc, argv, a, arg == "--model" ? model : params)) return EXIT_USAGE;
         } else if (arg == "-h" || arg == "--help") {
             usage(std::cout);
             return EXIT_SUCCESS;
@@ -116,6 +146,49 @@ int main(int argc, char** argv) {
     if (files.empty()) {
         usage(std::cerr);
         return EXIT_USAGE;
+    }
+    if (!model.empty() && model != EXACT_MODEL) {
+        std::cerr << PROGRAM << ": unknown model " << model << " (the one model is " << EXACT_MODEL << ")\n";
+        return EXIT_USAGE;
+    }
+    if (model.empty() && !params.empty()) {
+        std::cerr << PROGRAM << ": --params goes with --model " << EXACT_MODEL << "; the full model takes --dat\n";
+        return EXIT_USAGE;
+    }
+    if (!model.empty() && datGiven) {
+        std::cerr << PROGRAM << ": --model " << EXACT_MODEL << " takes its parameters from --params, not --dat\n";
+        return EXIT_USAGE;
+    }
+    if (!model.empty()) {
+        std::unique_ptr<korvane::paramTables> tables;
+        try {
+            tables = korvane::loadParameterSet(params.empty() ? korvane::DEFAULT_PARAMETER_SET : params);
+        } catch (const korvane::parameterError& error) {
+            std::cerr << PROGRAM << ": " << error.what() << "\n";
+            return EXIT_USAGE;
+        }
+        std::string printed;
+        for (const auto& file : files) {
+            try {
+                for (const auto& s : korvane::readStructureFile(file)) {
+                    const auto scored = exactScoreOf(*tables, s);
+                    if (!scored.allowed) throw korvane::inputError(0, "structure '" + s.title + "': " + scored.fault);
+                    printed += s.title + '\t' + kcalText(scored.energy) + '\n';
+                }
+            } catch (const korvane::inputError& error) {
+                std::cerr << PROGRAM << ": " << file << ": ";
+                if (error.line > 0) std::cerr << "line " << error.line << ": ";
+                std::cerr << error.what() << "\n";
+                return EXIT_INPUT_ERROR;
+            }
+        }
+        std::cout << printed;
+        std::cout.flush();
+        if (!std::cout) {
+            std::cerr << PROGRAM << ": cannot write the results\n";
+            return EXIT_INPUT_ERROR;
+        }
+        return EXIT_SUCCESS;
     }
 
     // Every file is read before anything is printed, so bad input yields no partial output.
