@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-// The two kernels below carry almost all of the work; an AVX2 copy is picked at load time where
+// The kernel below carries almost all of the work; an AVX2 copy is picked at load time where
 // the processor has it, so the binary stays portable.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 #define KORVANE_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
@@ -27,21 +27,6 @@ static_assert(RING_ROWS > MAX_INTERIOR + 1);
 
 bool finite(int e) { return e < FINITE_BELOW; }
 int settle(int e) { return finite(e) ? e : DP_INF; }
-
-KORVANE_VECTOR_CLONES
-int minPlus(const int* __restrict a, const int* __restrict b, int count) {
-    // Independent lanes: one running minimum would chain every step on the last one.
-    constexpr int LANES = 32;
-    int lane[LANES];
-    for (int u = 0; u < LANES; ++u) lane[u] = DP_INF;
-    int t = 0;
-    for (; t + LANES <= count; t += LANES)
-        for (int u = 0; u < LANES; ++u) lane[u] = std::min(lane[u], a[t + u] + b[t + u]);
-    int best = DP_INF;
-    for (; t < count; ++t) best = std::min(best, a[t] + b[t]);
-    for (int u = 0; u < LANES; ++u) best = std::min(best, lane[u]);
-    return best;
-}
 
 KORVANE_VECTOR_CLONES
 void lowerTo(int* __restrict best, const int* __restrict a, int add, int count) {
@@ -109,8 +94,8 @@ private:
     const int* code_ = nullptr;
 
     int& closed(int i, int j) { return w_.closed[w_.rowStart[i] + j]; }
-    int& multi(int i, int j) { return w_.multiT[w_.columnStart[j] + i]; }
-    const int* multiColumn(int j) const { return w_.multiT.data() + w_.columnStart[j]; }
+    int& multi(int i, int j) { return w_.multi[w_.rowStart[i] + j]; }
+    const int* multiRow(int i) const { return w_.multi.data() + w_.rowStart[i]; }
     std::uint8_t& multiClosed(int i, int j) { return w_.multiClosed[w_.rowStart[i] + j]; }
     int* innerRow(int k) { return w_.innerRing.data() + static_cast<std::ptrdiff_t>(k % RING_ROWS) * (n_ + 2); }
     int* bulgeRow(int k) { return w_.bulgeRing.data() + static_cast<std::ptrdiff_t>(k % RING_ROWS) * (n_ + 2); }
@@ -126,19 +111,17 @@ private:
         const std::size_t n = static_cast<std::size_t>(n_);
         const std::size_t triangle = n * (n + 1) / 2;
         growTo(w_.closed, triangle);
-        growTo(w_.multiT, triangle);
+        growTo(w_.multi, triangle);
         growTo(w_.multiClosed, triangle);
         growTo(w_.rowStart, n + 2);
-        growTo(w_.columnStart, n + 2);
         growTo(w_.innerRing, RING_ROWS * (n + 2));
         growTo(w_.bulgeRing, RING_ROWS * (n + 2));
-        for (auto* row : {&w_.branchRow, &w_.bestInterior, &w_.bestBulge, &w_.starBelow, &w_.star, &w_.exterior, &w_.codes})
+        for (auto* row : {&w_.branchRow, &w_.twoOrMore, &w_.bestInterior, &w_.bestBulge, &w_.starBelow, &w_.star, &w_.exterior, &w_.codes})
             growTo(*row, n + 2);
         std::ptrdiff_t rowBase = 0;
         for (int i = 1; i <= n_; ++i) {
             w_.rowStart[i] = rowBase - i;
             rowBase += n_ - i + 1;
-            w_.columnStart[i] = static_cast<std::ptrdiff_t>(i - 1) * i / 2 - 1;
         }
         w_.codes[0] = w_.codes[n_ + 1] = CODE_UNKNOWN;
         for (int p = 1; p <= n_; ++p) w_.codes[p] = m_.code[p];
@@ -205,10 +188,11 @@ private:
         std::fill(w_.bestBulge.begin() + i, w_.bestBulge.begin() + n_ + 1, DP_INF);
         if (pairs && terms_.vectorExact) fillInteriorRows(i);
         int* branchRow = w_.branchRow.data();
+        int* twoOrMore = w_.twoOrMore.data();
+        std::fill(twoOrMore + i, twoOrMore + n_ + 1, DP_INF);
         const int* starBelow = w_.starBelow.data();
         int* star = w_.star.data();
         const int c = unpaired();
-        int firstBranch = n_ + 1;
         int oneBranch = DP_INF;  // best of i..j with exactly one branch, at i
         for (int j = i; j <= n_; ++j) {
             if (j - i < MIN_SPAN) {
@@ -243,15 +227,15 @@ private:
             closed(i, j) = v;
             multiClosed(i, j) = closesMulti;
             branchRow[j] = branch(i, j);
-            if (finite(branchRow[j])) firstBranch = std::min(firstBranch, j);
-            // Two branches or more with the first at i: that branch ends at l, the rest follows.
-            int twoOrMore = DP_INF;
-            const int lo = std::max(i + MIN_SPAN, firstBranch);
-            const int hi = j - 1 - MIN_SPAN;
-            if (lo <= hi) twoOrMore = settle(minPlus(branchRow + lo, multiColumn(j) + lo + 1, hi - lo + 1));
+            // A branch i-j followed by one or more in j + 1..j': pushed now into every later j'.
+            // Only pairable j push, so most of the cubic term is skipped outright.
+            const int first = j + 1 + MIN_SPAN;
+            if (finite(branchRow[j]) && first <= n_)
+                lowerTo(twoOrMore + first, multiRow(j + 1) + first, branchRow[j], n_ - first + 1);
+            const int more = settle(twoOrMore[j]);
             oneBranch = settle(std::min(oneBranch + c, branchRow[j]));
-            multi(i, j) = settle(std::min({multi(i + 1, j) + c, oneBranch, twoOrMore}));
-            star[j] = settle(std::min(starBelow[j] + c, twoOrMore));
+            multi(i, j) = settle(std::min({multi(i + 1, j) + c, oneBranch, more}));
+            star[j] = settle(std::min(starBelow[j] + c, more));
         }
         std::swap(w_.starBelow, w_.star);
 

@@ -14,13 +14,13 @@ namespace korvane::fold {
 // same or smaller length without allocating. Contents are meaningless between calls.
 struct mfeWorkspace {
     std::vector<int> closed;                 // row-major triangle [i][j]: best of i..j given the pair i-j
-    std::vector<int> multiT;                 // column-major triangle [j][i]: best of i..j inside a multibranch loop, one branch or more
+    std::vector<int> multi;                  // row-major triangle: best of i..j inside a multibranch loop, one branch or more
     std::vector<std::uint8_t> multiClosed;   // row-major triangle: some optimum of i..j closes a multibranch loop at i-j
-    std::vector<std::ptrdiff_t> rowStart;    // closed[rowStart[i] + j]
-    std::vector<std::ptrdiff_t> columnStart; // multiT[columnStart[j] + i]
+    std::vector<std::ptrdiff_t> rowStart;    // closed[rowStart[i] + j], likewise the other triangles
     std::vector<int> innerRing;   // rows k of the last few i: closed + the inner pair's mismatch, by l
     std::vector<int> bulgeRing;   // the same rows: closed + the inner pair's terminal penalty
     std::vector<int> branchRow;   // current row: closed + the multibranch helix term, by j
+    std::vector<int> twoOrMore;   // current row: best of i..j with two branches or more, the first at i
     std::vector<int> bestInterior, bestBulge;  // current row: best generic interior loop / bulge below i-j
     std::vector<int> starBelow, star;          // rows i + 1 and i: best of i..j with two branches or more, the first at i or later
     std::vector<int> exterior;    // best of p..n in the exterior loop, [n + 2]
