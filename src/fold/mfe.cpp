@@ -7,10 +7,10 @@
 #include <string>
 #include <utility>
 
-// The kernel below carries almost all of the work; an AVX2 copy is picked at load time where
-// the processor has it, so the binary stays portable.
+// The kernel below carries most of the work; an AVX-512 or AVX2 copy is picked at load time
+// where the processor has one, so the binary stays portable.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define KORVANE_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#define KORVANE_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 #else
 #define KORVANE_VECTOR_CLONES
 #endif
