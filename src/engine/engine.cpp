@@ -48,7 +48,7 @@ foldResult foldMfe(const rnaSequence& sequence, const paramTables& tables, const
     if (options.beam != 0) throw foldError(foldErrorKind::unsupported, "the beam is not available in this build");
     const fold::energyModel model(tables, sequence.codes, sequence.length());
     foldResult result;
-    result.energy = fold::minimumFreeEnergy(model, workspace, result.pairs);
+    result.energy = fold::minimumFreeEnergy(model, workspace, result.pairs, options.maxSpan);
     return result;
 }
 

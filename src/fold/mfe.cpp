@@ -75,7 +75,8 @@ struct loopTerms {
 
 class mfeFolder {
 public:
-    mfeFolder(const energyModel& model, mfeWorkspace& w) : m_(model), w_(w), n_(model.n), terms_(model.tables) {}
+    mfeFolder(const energyModel& model, mfeWorkspace& w, int maxSpan)
+        : m_(model), w_(w), n_(model.n), span_(maxSpan > 0 ? std::min(maxSpan, model.n) : model.n), terms_(model.tables) {}
 
     int fold(std::vector<int>& pairs) {
         pairs.assign(static_cast<std::size_t>(n_) + 1, 0);
@@ -90,6 +91,7 @@ private:
     const energyModel& m_;
     mfeWorkspace& w_;
     const int n_;
+    const int span_;  // longest j - i of a pair; rows hold j up to i + span_ only
     const loopTerms terms_;
     const int* code_ = nullptr;
 
@@ -100,6 +102,7 @@ private:
     int* innerRow(int k) { return w_.innerRing.data() + static_cast<std::ptrdiff_t>(k % RING_ROWS) * (n_ + 2); }
     int* bulgeRow(int k) { return w_.bulgeRing.data() + static_cast<std::ptrdiff_t>(k % RING_ROWS) * (n_ + 2); }
     int unpaired() const { return m_.multiPerUnpaired(); }
+    int last(int i) const { return std::min(n_, i + span_); }
 
     // Pair k-l as a branch of a multibranch loop (k - 1 and l + 1 lie in that loop).
     int branch(int k, int l) {
@@ -109,20 +112,20 @@ private:
 
     void prepare() {
         const std::size_t n = static_cast<std::size_t>(n_);
-        const std::size_t triangle = n * (n + 1) / 2;
+        growTo(w_.rowStart, n + 2);
+        std::ptrdiff_t rowBase = 0;
+        for (int i = 1; i <= n_; ++i) {
+            w_.rowStart[i] = rowBase - i;
+            rowBase += last(i) - i + 1;
+        }
+        const std::size_t triangle = static_cast<std::size_t>(rowBase);
         growTo(w_.closed, triangle);
         growTo(w_.multi, triangle);
         growTo(w_.multiClosed, triangle);
-        growTo(w_.rowStart, n + 2);
         growTo(w_.innerRing, RING_ROWS * (n + 2));
         growTo(w_.bulgeRing, RING_ROWS * (n + 2));
         for (auto* row : {&w_.branchRow, &w_.twoOrMore, &w_.bestInterior, &w_.bestBulge, &w_.starBelow, &w_.star, &w_.exterior, &w_.codes})
             growTo(*row, n + 2);
-        std::ptrdiff_t rowBase = 0;
-        for (int i = 1; i <= n_; ++i) {
-            w_.rowStart[i] = rowBase - i;
-            rowBase += n_ - i + 1;
-        }
         w_.codes[0] = w_.codes[n_ + 1] = CODE_UNKNOWN;
         for (int p = 1; p <= n_; ++p) w_.codes[p] = m_.code[p];
         code_ = w_.codes.data();
@@ -131,7 +134,7 @@ private:
     }
 
     bool pairsWithSomething(int i) const {
-        for (int l = i + MIN_SPAN; l <= n_; ++l)
+        for (int l = i + MIN_SPAN; l <= last(i); ++l)
             if (codesPair(code_[i], code_[l])) return true;
         return false;
     }
@@ -141,21 +144,22 @@ private:
     void fillInteriorRows(int i) {
         int* bestI = w_.bestInterior.data();
         int* bestB = w_.bestBulge.data();
+        const int end = last(i);
         for (int s1 = 1; s1 < MAX_INTERIOR; ++s1) {
             const int k = i + 1 + s1;
             const int* row = innerRow(k);
             for (int s2 = s1 <= 2 ? 3 : 1; s1 + s2 <= MAX_INTERIOR; ++s2) {
                 const int first = k + MIN_SPAN + 1 + s2;  // j where l = j - 1 - s2 first reaches k + MIN_SPAN
-                if (first > n_) break;
-                lowerTo(bestI + first, row + first - 1 - s2, terms_.generic[s1][s2], n_ - first + 1);
+                if (first > end) break;
+                lowerTo(bestI + first, row + first - 1 - s2, terms_.generic[s1][s2], end - first + 1);
             }
         }
         for (int s = 2; s <= MAX_INTERIOR; ++s) {
             const int first5 = i + 1 + MIN_SPAN + 1 + s;  // bulge on the 3' side: k = i + 1, l = j - 1 - s
-            if (first5 <= n_) lowerTo(bestB + first5, bulgeRow(i + 1) + first5 - 1 - s, terms_.bulge[s], n_ - first5 + 1);
+            if (first5 <= end) lowerTo(bestB + first5, bulgeRow(i + 1) + first5 - 1 - s, terms_.bulge[s], end - first5 + 1);
             const int k = i + 1 + s;  // bulge on the 5' side: l = j - 1
             const int first3 = k + MIN_SPAN + 1;
-            if (first3 <= n_) lowerTo(bestB + first3, bulgeRow(k) + first3 - 1, terms_.bulge[s], n_ - first3 + 1);
+            if (first3 <= end) lowerTo(bestB + first3, bulgeRow(k) + first3 - 1, terms_.bulge[s], end - first3 + 1);
         }
     }
 
@@ -184,17 +188,18 @@ private:
 
     void fillRow(int i) {
         const bool pairs = pairsWithSomething(i);
-        std::fill(w_.bestInterior.begin() + i, w_.bestInterior.begin() + n_ + 1, DP_INF);
-        std::fill(w_.bestBulge.begin() + i, w_.bestBulge.begin() + n_ + 1, DP_INF);
+        const int end = last(i);
+        std::fill(w_.bestInterior.begin() + i, w_.bestInterior.begin() + end + 1, DP_INF);
+        std::fill(w_.bestBulge.begin() + i, w_.bestBulge.begin() + end + 1, DP_INF);
         if (pairs && terms_.vectorExact) fillInteriorRows(i);
         int* branchRow = w_.branchRow.data();
         int* twoOrMore = w_.twoOrMore.data();
-        std::fill(twoOrMore + i, twoOrMore + n_ + 1, DP_INF);
+        std::fill(twoOrMore + i, twoOrMore + end + 1, DP_INF);
         const int* starBelow = w_.starBelow.data();
         int* star = w_.star.data();
         const int c = unpaired();
         int oneBranch = DP_INF;  // best of i..j with exactly one branch, at i
-        for (int j = i; j <= n_; ++j) {
+        for (int j = i; j <= end; ++j) {
             if (j - i < MIN_SPAN) {
                 closed(i, j) = DP_INF;
                 multiClosed(i, j) = 0;
@@ -230,8 +235,8 @@ private:
             // A branch i-j followed by one or more in j + 1..j': pushed now into every later j'.
             // Only pairable j push, so most of the cubic term is skipped outright.
             const int first = j + 1 + MIN_SPAN;
-            if (finite(branchRow[j]) && first <= n_)
-                lowerTo(twoOrMore + first, multiRow(j + 1) + first, branchRow[j], n_ - first + 1);
+            if (finite(branchRow[j]) && first <= end)
+                lowerTo(twoOrMore + first, multiRow(j + 1) + first, branchRow[j], end - first + 1);
             const int more = settle(twoOrMore[j]);
             oneBranch = settle(std::min(oneBranch + c, branchRow[j]));
             multi(i, j) = settle(std::min({multi(i + 1, j) + c, oneBranch, more}));
@@ -240,7 +245,7 @@ private:
         std::swap(w_.starBelow, w_.star);
 
         int best = w_.exterior[i + 1];
-        for (int l = i + MIN_SPAN; l <= n_; ++l) {
+        for (int l = i + MIN_SPAN; l <= end; ++l) {
             const int v = closed(i, l);
             if (finite(v)) best = std::min(best, v + m_.exteriorBranch(i, l) + w_.exterior[l + 1]);
         }
@@ -248,7 +253,7 @@ private:
 
         int* inner = innerRow(i);
         int* bulge = bulgeRow(i);
-        for (int l = i; l <= n_; ++l) {
+        for (int l = i; l <= end; ++l) {
             const int v = closed(i, l);
             const bool usable = finite(v) && i > 1 && l < n_;
             inner[l] = usable ? v + m_.tables.tstacki[code_[l]][code_[i]][code_[l + 1]][code_[i - 1]] : DP_INF;
@@ -291,11 +296,11 @@ private:
                 continue;
             }
             int l = i + MIN_SPAN;
-            for (; l <= n_; ++l) {
+            for (; l <= last(i); ++l) {
                 const int v = closed(i, l);
                 if (finite(v) && v + m_.exteriorBranch(i, l) + w_.exterior[l + 1] == w_.exterior[i]) break;
             }
-            if (l > n_) lost(i, n_);
+            if (l > last(i)) lost(i, last(i));
             pair(i, l);
             i = l + 1;
         }
@@ -388,8 +393,8 @@ private:
 
 }  // namespace
 
-int minimumFreeEnergy(const energyModel& model, mfeWorkspace& workspace, std::vector<int>& pairs) {
-    mfeFolder folder(model, workspace);
+int minimumFreeEnergy(const energyModel& model, mfeWorkspace& workspace, std::vector<int>& pairs, int maxSpan) {
+    mfeFolder folder(model, workspace, maxSpan);
     return folder.fold(pairs);
 }
 

@@ -148,7 +148,7 @@ TEST(foldCli, refusesWhatItCannotDo) {
     writeFile(dir.root / "in.fa", ">a\nGGGGAAAACCCC\n>b\nGGGGGGAAAACCCCCC\n");
     writeFile(dir.root / "ct", "a file where a folder should be");
     for (const char* usage : {"--no-such-option", "--algorithm fastest in.fa", "--params nowhere in.fa", "-j 0 in.fa",
-                              "--temperature 400 in.fa"}) {
+                              "--temperature 400 in.fa", "--max-span 100 in.fa", "-a mfe --max-span 0 in.fa"}) {
         const auto result = runFold(dir.root, usage);
         EXPECT_EQ(result.status, 2) << usage;
         EXPECT_EQ(result.out, "") << usage;

@@ -27,10 +27,14 @@ struct exhaustive {
     int optimal = 0;         // how many structures reach best
 };
 
-exhaustive byEnumeration(const energyModel& m) {
+// maxSpan > 0: only structures whose pairs i-j all have j - i <= maxSpan.
+exhaustive byEnumeration(const energyModel& m, int maxSpan = ANY_SPAN) {
     exhaustive e;
     bool any = false;
     forEachStructure(m, [&](std::span<const int> pairs) {
+        if (maxSpan > 0)
+            for (int p = 1; p <= m.n; ++p)
+                if (pairs[p] - p > maxSpan) return;
         const modelEvaluation s = evaluateStructure(m, pairs);
         if (!s.allowed) return;
         const std::vector<int> table(pairs.begin(), pairs.end());
@@ -131,6 +135,31 @@ TEST(Mfe, ForbiddenInteriorLoopsAreNeverUsed) {
     std::mt19937 random(11);
     for (int trial = 0; trial < 60; ++trial)
         expectExhaustiveOptimum(*tables, randomLetters(random, 12 + trial % 7, "GCU"));
+}
+
+TEST(Mfe, ASpanLimitEqualsExhaustiveSearchOverShortPairs) {
+    std::mt19937 random(23);
+    mfeWorkspace workspace;
+    for (int trial = 0; trial < 80; ++trial) {
+        const std::string letters = randomLetters(random, 10 + trial % 9, trial % 2 ? "GCU" : "ACGU");
+        const int span = 4 + trial % 11;
+        const rnaSequence s = makeSequence("t", letters);
+        const energyModel m(turner(), s.codes, s.length());
+        std::vector<int> pairs;
+        const int energy = minimumFreeEnergy(m, workspace, pairs, span);
+        const exhaustive e = byEnumeration(m, span);
+        EXPECT_EQ(energy, e.best) << letters << " span " << span;
+        EXPECT_EQ(pairs, e.first) << letters << " span " << span;
+    }
+    // A limit the sequence never reaches changes nothing, on a long one too.
+    const rnaSequence s = makeSequence("long", randomLetters(random, 700, "ACGU"));
+    const energyModel m(turner(), s.codes, s.length());
+    std::vector<int> exact, limited, narrow;
+    EXPECT_EQ(minimumFreeEnergy(m, workspace, limited, 699), minimumFreeEnergy(m, workspace, exact));
+    EXPECT_EQ(limited, exact);
+    const int local = minimumFreeEnergy(m, workspace, narrow, 150);
+    EXPECT_EQ(evaluateStructure(m, narrow).energy, local);
+    for (int p = 1; p <= s.length(); ++p) EXPECT_LE(narrow[p] - p, 150);
 }
 
 TEST(Mfe, LongSequencesReEvaluateToTheReportedEnergyAndReuseTheWorkspace) {
