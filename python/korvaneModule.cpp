@@ -111,16 +111,16 @@ std::vector<foldedStructure> foldManyOf(const py::iterable& items, int jobs, con
 
 double energy(const std::string& letters, const std::string& brackets, const std::string& model,
               const std::string& params, double temperature) {
-    energyModel chosen;
+    scoringModel chosen;
     try {
         chosen = energyModelNamed(model);
     } catch (const std::invalid_argument& error) {
         throw py::value_error(error.what());
     }
     const scoredStructure scored = readDotBracketRecord("", letters, brackets);
-    const std::string why = impossibility(scored);
-    if (!why.empty()) throw py::value_error(why);
     const auto tables = cachedParameterSet(params, temperature);
+    const std::string why = modelFault(chosen, *tables, scored);
+    if (!why.empty()) throw py::value_error(why);
     return evaluateStructure(chosen, *tables, scored) / TENTHS_PER_KCAL;
 }
 

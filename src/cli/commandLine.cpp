@@ -30,6 +30,9 @@ int parseCommandLine(int argc, const char* const* argv, foldSettings& settings, 
         ->check(CLI::Range(-50.0, 150.0));
     app.add_option("-j,--jobs", settings.jobs, "threads folding at once (default 1); output is the same for any number")
         ->check(CLI::Range(1, 1024));
+    app.add_option("--max-span", settings.engine.maxSpan,
+                   "mfe: only pairs i-j with j - i at most this (memory and time then grow linearly with the length)")
+        ->check(CLI::PositiveNumber);
     app.add_option("--max-length", settings.maxLength, "refuse records longer than this many nucleotides")
         ->check(CLI::PositiveNumber);
     app.add_option("--ct", settings.ctFolder, "write one connectivity table per record into this folder (NAME.ct)");
@@ -57,6 +60,10 @@ int parseCommandLine(int argc, const char* const* argv, foldSettings& settings, 
         // CLI11 writes help and version as "errors" of status 0.
         const int status = app.exit(error, out, err);
         return status == 0 ? EXIT_ALL_FOLDED : EXIT_USAGE;
+    }
+    if (settings.engine.maxSpan != 0 && settings.engine.algorithm != foldAlgorithm::mfe) {
+        err << "korvane-fold: --max-span goes with --algorithm mfe\n";
+        return EXIT_USAGE;
     }
     return GO_ON;
 }

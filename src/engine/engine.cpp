@@ -5,12 +5,14 @@
 #include <utility>
 
 #include "assembly/detail/foldJob.h"
+#include "fold/mfe.h"
 #include "rna/sequenceReader.h"
 
 namespace korvane {
 
 struct foldWorkspace::parts {
     foldJob greedy;
+    fold::mfeWorkspace mfe;
 };
 
 foldWorkspace::foldWorkspace() : parts_(std::make_unique<parts>()) {}
@@ -41,6 +43,15 @@ foldResult foldGreedy(const rnaSequence& sequence, const paramTables& tables, co
     return result;
 }
 
+foldResult foldMfe(const rnaSequence& sequence, const paramTables& tables, const foldOptions& options,
+                   fold::mfeWorkspace& workspace) {
+    if (options.beam != 0) throw foldError(foldErrorKind::unsupported, "the beam is not available in this build");
+    const fold::energyModel model(tables, sequence.codes, sequence.length());
+    foldResult result;
+    result.energy = fold::minimumFreeEnergy(model, workspace, result.pairs, options.maxSpan);
+    return result;
+}
+
 }  // namespace
 
 foldResult foldSequence(const rnaSequence& sequence, const paramTables& tables, const foldOptions& options,
@@ -48,6 +59,7 @@ foldResult foldSequence(const rnaSequence& sequence, const paramTables& tables, 
     try {
         switch (options.algorithm) {
             case foldAlgorithm::greedy: return foldGreedy(sequence, tables, options, workspace.get().greedy);
+            case foldAlgorithm::mfe: return foldMfe(sequence, tables, options, workspace.get().mfe);
             default: throw foldError(foldErrorKind::unsupported, "this algorithm is not available in this build");
         }
     } catch (const std::bad_alloc&) {

@@ -25,6 +25,7 @@ struct foldOptions {
     // UNLIMITED_STEM_POOL lets it grow with the sequence.
     int stemPoolLimit = UNLIMITED_STEM_POOL;
     int beam = 0;             // mfe: 0 exact, otherwise the beam width
+    int maxSpan = 0;          // mfe: 0 any pair, otherwise the longest j - i a pair i-j may span
     double gamma = 1.0;       // mea
     double threshold = 0.3;   // threshknot
     bool probabilities = false;  // compute base-pair probabilities for any algorithm

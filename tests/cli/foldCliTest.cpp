@@ -5,7 +5,11 @@
 #include <vector>
 
 #include "output/drawing.h"
+#include "fold/mfe.h"
+#include "output/output.h"
+#include "rna/sequence.h"
 #include "runFold.h"
+#include "thermo/parameterSets.h"
 
 namespace {
 
@@ -145,7 +149,7 @@ TEST(foldCli, refusesWhatItCannotDo) {
     writeFile(dir.root / "in.fa", ">a\nGGGGAAAACCCC\n>b\nGGGGGGAAAACCCCCC\n");
     writeFile(dir.root / "ct", "a file where a folder should be");
     for (const char* usage : {"--no-such-option", "--algorithm fastest in.fa", "--params nowhere in.fa", "-j 0 in.fa",
-                              "--temperature 400 in.fa"}) {
+                              "--temperature 400 in.fa", "--max-span 100 in.fa", "-a mfe --max-span 0 in.fa"}) {
         const auto result = runFold(dir.root, usage);
         EXPECT_EQ(result.status, 2) << usage;
         EXPECT_EQ(result.out, "") << usage;
@@ -218,6 +222,36 @@ TEST(foldCli, drawingsRadiateByDefaultAndArcOnRequest) {
         }
         EXPECT_TRUE(withoutTitle(arc) == withoutTitle(readFile(expected))) << name;
     }
+}
+
+// The mfe block is the optimum of the library call, printed as every block is; an open chain
+// (nothing can pair, or too short to) is a structure of its own, not a refusal.
+TEST(foldCli, mfeBlocksPrintTheOptimum) {
+    scratchFolder dir("fold_mfe", false);
+    std::mt19937 rng(17);
+    const std::vector<std::string> letters = {randomRna(rng, 120), "XXXXXXXXXX", "G", "GGGAGGGAAACCCAGGGAAACCCACCC",
+                                              randomRna(rng, 57)};
+    std::string input;
+    for (std::size_t r = 0; r < letters.size(); ++r) input += ">m" + std::to_string(r) + "\n" + letters[r] + "\n";
+    const auto result = runFold(dir.root, "--algorithm mfe", input);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    const auto tables = korvane::loadParameterSet("turner1999");
+    korvane::fold::mfeWorkspace workspace;
+    std::string expected;
+    for (std::size_t r = 0; r < letters.size(); ++r) {
+        const auto s = korvane::makeSequence("m", letters[r]);
+        const korvane::fold::energyModel model(*tables, s.codes, s.length());
+        std::vector<int> pairs;
+        const int energy = korvane::fold::minimumFreeEnergy(model, workspace, pairs);
+        char tail[32];
+        std::snprintf(tail, sizeof tail, " (%6.2f)\n", energy / 10.0);
+        expected += ">m" + std::to_string(r) + "\n" + letters[r] + "\n" + korvane::bracketNotation(pairs, s.length()) + tail;
+    }
+    EXPECT_EQ(result.out, expected);
+    EXPECT_NE(result.out.find("\nXXXXXXXXXX\n.......... (  0.00)\n"), std::string::npos);
+    // The default stays the greedy assembly.
+    EXPECT_NE(runFold(dir.root, "", input).out, result.out);
 }
 
 TEST(foldCli, parameterSetsAndTemperature) {

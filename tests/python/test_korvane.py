@@ -55,11 +55,11 @@ def run_fold(records, *options):
 
 
 @needs_fold
-@pytest.mark.parametrize("temperature", [37.0, 24.5])
-def test_fold_equals_korvane_fold(temperature):
-    expected = run_fold(SAMPLES, "-T", str(temperature))
+@pytest.mark.parametrize("temperature,algorithm", [(37.0, "greedy"), (24.5, "greedy"), (37.0, "mfe")])
+def test_fold_equals_korvane_fold(temperature, algorithm):
+    expected = run_fold(SAMPLES, "-T", str(temperature), "--algorithm", algorithm)
     for (title, sequence), (brackets, energy, stems, passes) in zip(SAMPLES, expected):
-        result = korvane.fold(sequence, temperature=temperature, title=title)
+        result = korvane.fold(sequence, temperature=temperature, title=title, algorithm=algorithm)
         assert (result.structure, "%.2f" % result.energy) == (brackets, "%.2f" % energy), title
         assert (result.stems, result.passes) == (stems, passes), title
         assert (result.title, result.sequence) == (title, sequence)
@@ -197,11 +197,6 @@ def test_bad_names_raise_value_error():
         korvane.fold("GGGGAAAACCCC", temperature=200.0)
     with pytest.raises(ValueError, match="unknown energy model 'nearest'.*full"):
         korvane.energy("GGGGAAAACCCC", "((((....))))", model="nearest")
-
-
-def test_missing_engines_raise_not_implemented():
-    with pytest.raises(NotImplementedError, match="not available"):
-        korvane.fold("GGGGAAAACCCC", algorithm="mfe")
 
 
 def test_bpp_gives_probabilities_or_says_why_not():

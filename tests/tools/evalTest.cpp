@@ -12,6 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "fold/mfe.h"
+#include "output/output.h"
+#include "rna/sequence.h"
+#include "thermo/parameterSets.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -224,6 +229,46 @@ TEST_F(korvaneEval, rejectsMalformedOrUnscorableCt) {
     expectRefused(write("knot.ct", "7 knot\n1 G 0 2 5 1\n2 A 1 3 0 2\n3 G 2 4 7 3\n4 A 3 5 0 4\n"
                                    "5 C 4 6 1 5\n6 A 5 7 0 6\n7 C 6 0 3 7\n"),
                   {"line 6", "1-5 crosses pair 3-7"});
+}
+
+// The exact model's evaluator scores the fold's own optimum at the fold's energy, and refuses
+// what that model cannot form (here a bulge beyond the loop-size tables).
+TEST_F(korvaneEval, exactModelAgreesWithTheFold) {
+    const auto tables = korvane::loadParameterSet("turner1999");
+    korvane::fold::mfeWorkspace workspace;
+    std::string records, expected;
+    unsigned state = 29;
+    for (int r = 0; r < 6; ++r) {
+        std::string letters;
+        for (int p = 0; p < 40 + 61 * r; ++p) letters += "ACGU"[(state = state * 1103515245u + 12345u) >> 30];
+        const auto s = korvane::makeSequence("r", letters);
+        const korvane::fold::energyModel model(*tables, s.codes, s.length());
+        std::vector<int> pairs;
+        const int energy = korvane::fold::minimumFreeEnergy(model, workspace, pairs);
+        records += "> r" + std::to_string(r) + "\n" + letters + "\n" + korvane::bracketNotation(pairs, s.length()) + "\n";
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1f", energy / 10.0);
+        expected += "r" + std::to_string(r) + "\t" + (energy == 0 ? "0.0" : text) + "\n";
+    }
+    const auto file = write("optima.dp", records);
+    const runResult r = run("--model mfe " + inQuotes(file));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, expected);
+    EXPECT_EQ(run("--model mfe --params turner1999 " + inQuotes(file)).out, expected);
+    EXPECT_EQ(run("--model mfe --params " + inQuotes(dat) + " " + inQuotes(file)).out, expected);
+
+    const std::string bulge = "G" + std::string(33, 'A') + "GAAACC";
+    const auto wide = write("wide.dp", "> wide\n" + bulge + "\n(" + std::string(33, '.') + "(...))\n");
+    const runResult refused = run("--model mfe " + inQuotes(wide));
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_NE(refused.err.find("closed by 1-40 cannot form in this model"), std::string::npos) << refused.err;
+    EXPECT_EQ(score(wide).status, 0);  // the full model takes any loop size
+
+    for (const std::string& usage : std::vector<std::string>{"--model full ", "--params turner1999 ", "--model mfe --params nowhere ",
+                                     "--model mfe --dat " + inQuotes(dat) + " ", "--model "}) {
+        EXPECT_EQ(run(usage + inQuotes(file)).status, 2) << usage;
+    }
 }
 
 }  // namespace

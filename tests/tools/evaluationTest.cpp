@@ -41,13 +41,14 @@ scoredStructure withPairs(std::vector<int> codes, std::vector<std::pair<int, int
 }  // namespace
 
 TEST(energyModels, byNameAndUnknownNamesListTheKnownOnes) {
-    EXPECT_EQ(energyModelNamed("full"), energyModel::full);
+    EXPECT_EQ(energyModelNamed("full"), scoringModel::full);
+    EXPECT_EQ(energyModelNamed("mfe"), scoringModel::mfe);
     EXPECT_EQ(energyModelNames().front(), "full");
     try {
         energyModelNamed("Full");
         FAIL() << "a model name is matched exactly";
     } catch (const std::invalid_argument& error) {
-        EXPECT_EQ(std::string(error.what()), "unknown energy model 'Full' (known: full)");
+        EXPECT_EQ(std::string(error.what()), "unknown energy model 'Full' (known: full, mfe)");
     }
 }
 

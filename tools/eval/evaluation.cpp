@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "energy/energy.h"
+#include "fold/modelEnergy.h"
 #include "rna/alphabet.h"
 #include "rna/structure.h"
 
@@ -15,8 +16,8 @@ constexpr int SINGLE_STRUCTURE_SLOTS = 2;
 constexpr int MIN_HAIRPIN_UNPAIRED = 3;
 
 // Every model with its name; a new evaluator is one more entry here and one more case below.
-const std::vector<std::pair<std::string, energyModel>>& models() {
-    static const std::vector<std::pair<std::string, energyModel>> all = {{"full", energyModel::full}};
+const std::vector<std::pair<std::string, scoringModel>>& models() {
+    static const std::vector<std::pair<std::string, scoringModel>> all = {{"full", scoringModel::full}, {"mfe", scoringModel::mfe}};
     return all;
 }
 
@@ -35,6 +36,12 @@ int fullModelEnergy(const paramTables& tables, const scoredStructure& s) {
     return record.energy[1];
 }
 
+fold::modelEvaluation exactEvaluation(const paramTables& tables, const scoredStructure& s) {
+    const int n = static_cast<int>(s.code.size()) - 1;
+    const fold::energyModel model(tables, s.code, n);
+    return fold::evaluateStructure(model, s.pairs);
+}
+
 bool isCanonicalPair(int a, int b) {
     const int low = a < b ? a : b;
     const int high = a < b ? b : a;
@@ -50,7 +57,7 @@ std::vector<std::string> energyModelNames() {
     return names;
 }
 
-energyModel energyModelNamed(const std::string& name) {
+scoringModel energyModelNamed(const std::string& name) {
     std::string known;
     for (const auto& [modelName, model] : models()) {
         if (modelName == name) return model;
@@ -81,9 +88,15 @@ std::string impossibility(const scoredStructure& s) {
     return "";
 }
 
-int evaluateStructure(energyModel model, const paramTables& tables, const scoredStructure& s) {
+std::string modelFault(scoringModel model, const paramTables& tables, const scoredStructure& s) {
+    if (std::string why = impossibility(s); !why.empty() || model == scoringModel::full) return why;
+    return exactEvaluation(tables, s).fault;
+}
+
+int evaluateStructure(scoringModel model, const paramTables& tables, const scoredStructure& s) {
     switch (model) {
-        case energyModel::full: return fullModelEnergy(tables, s);
+        case scoringModel::full: return fullModelEnergy(tables, s);
+        case scoringModel::mfe: return exactEvaluation(tables, s).energy;
     }
     throw std::logic_error("an energy model without an evaluator");
 }

@@ -3,6 +3,7 @@
 // prints "title<TAB>energy" per structure, energy in kcal/mol with one decimal.
 
 #include <cstdlib>
+#include <memory>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "evaluation.h"
 #include "korvaneVersion.h"
 #include "structureFile.h"
+#include "thermo/parameterSets.h"
 #include "thermo/thermoLoader.h"
 
 namespace {
@@ -18,14 +20,18 @@ constexpr int EXIT_INPUT_ERROR = 1;
 constexpr int EXIT_USAGE = 2;
 constexpr const char* PROGRAM = "korvane-eval";
 constexpr const char* DEFAULT_DAT = "./dat";
+constexpr const char* EXACT_MODEL = "mfe";
 
 void usage(std::ostream& out) {
-    out << "usage: " << PROGRAM << " [--dat DIR] [--] FILE...\n"
+    out << "usage: " << PROGRAM << " [--dat DIR | --model mfe [--params NAME|DIR]] [--] FILE...\n"
         << "\n"
         << "Prints the free energy (kcal/mol) of every structure in each CT or dot-bracket FILE,\n"
         << "one line per structure: title, a tab, the energy. DIR defaults to " << DEFAULT_DAT << ".\n"
         << "\n"
-        << "  --dat DIR    the folder of the nineteen parameter files\n"
+        << "  --dat DIR        the folder of the nineteen parameter files\n"
+        << "  --model mfe      score with the model korvane-fold --algorithm mfe minimises\n"
+        << "  --params NAME    with --model mfe: a built-in set (default " << korvane::DEFAULT_PARAMETER_SET
+        << ") or a folder of the files\n"
         << "  --help       this text\n"
         << "  --version    the version\n";
 }
@@ -41,10 +47,23 @@ std::string kcalText(int tenths) {
     return text;
 }
 
+// Reads one value-taking option at argv[a]; false (after a message) when the value is missing.
+bool optionValue(int argc, char** argv, int& a, std::string& value) {
+    if (a + 1 >= argc) {
+        std::cerr << PROGRAM << ": " << argv[a] << " needs a value\n";
+        return false;
+    }
+    value = argv[++a];
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string dat = DEFAULT_DAT;
+    std::string model;
+    std::string params;
+    bool datGiven = false;
     std::vector<std::string> files;
     bool optionsEnded = false;
     for (int a = 1; a < argc; ++a) {
@@ -59,6 +78,9 @@ int main(int argc, char** argv) {
                 return EXIT_USAGE;
             }
             dat = argv[++a];
+            datGiven = true;
+        } else if (arg == "--model" || arg == "--params") {
+            if (!optionValue(argc, argv, a, arg == "--model" ? model : params)) return EXIT_USAGE;
         } else if (arg == "-h" || arg == "--help") {
             usage(std::cout);
             return EXIT_SUCCESS;
@@ -76,6 +98,50 @@ int main(int argc, char** argv) {
     if (files.empty()) {
         usage(std::cerr);
         return EXIT_USAGE;
+    }
+    if (!model.empty() && model != EXACT_MODEL) {
+        std::cerr << PROGRAM << ": unknown model " << model << " (the one model is " << EXACT_MODEL << ")\n";
+        return EXIT_USAGE;
+    }
+    if (model.empty() && !params.empty()) {
+        std::cerr << PROGRAM << ": --params goes with --model " << EXACT_MODEL << "; the full model takes --dat\n";
+        return EXIT_USAGE;
+    }
+    if (!model.empty() && datGiven) {
+        std::cerr << PROGRAM << ": --model " << EXACT_MODEL << " takes its parameters from --params, not --dat\n";
+        return EXIT_USAGE;
+    }
+    if (!model.empty()) {
+        std::unique_ptr<korvane::paramTables> tables;
+        try {
+            tables = korvane::loadParameterSet(params.empty() ? korvane::DEFAULT_PARAMETER_SET : params);
+        } catch (const korvane::parameterError& error) {
+            std::cerr << PROGRAM << ": " << error.what() << "\n";
+            return EXIT_USAGE;
+        }
+        std::string printed;
+        for (const auto& file : files) {
+            try {
+                for (const auto& s : korvane::readStructureFile(file)) {
+                    const std::string why = korvane::modelFault(korvane::scoringModel::mfe, *tables, s);
+                    if (!why.empty()) throw korvane::inputError(0, "structure '" + s.title + "': " + why);
+                    printed += s.title + '\t' +
+                               kcalText(korvane::evaluateStructure(korvane::scoringModel::mfe, *tables, s)) + '\n';
+                }
+            } catch (const korvane::inputError& error) {
+                std::cerr << PROGRAM << ": " << file << ": ";
+                if (error.line > 0) std::cerr << "line " << error.line << ": ";
+                std::cerr << error.what() << "\n";
+                return EXIT_INPUT_ERROR;
+            }
+        }
+        std::cout << printed;
+        std::cout.flush();
+        if (!std::cout) {
+            std::cerr << PROGRAM << ": cannot write the results\n";
+            return EXIT_INPUT_ERROR;
+        }
+        return EXIT_SUCCESS;
     }
 
     // Every file is read before anything is printed, so bad input yields no partial output.
@@ -104,10 +170,9 @@ int main(int argc, char** argv) {
     const korvane::paramTables& tables = *loader.tables();
 
     for (const auto& structures : inputs) {
-        for (const auto& s : structures) {
-            const int tenths = korvane::evaluateStructure(korvane::energyModel::full, tables, s);
-            std::cout << s.title << '\t' << kcalText(tenths) << '\n';
-        }
+        for (const auto& s : structures)
+            std::cout << s.title << '\t' << kcalText(korvane::evaluateStructure(korvane::scoringModel::full, tables, s))
+                      << '\n';
     }
     std::cout.flush();
     if (!std::cout) {
