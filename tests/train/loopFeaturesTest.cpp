@@ -57,8 +57,10 @@ TEST(LoopFeatures, EveryTermSumsBackToTheModel) {
                     ASSERT_EQ(sum(*t, f), m.hairpin(i, j)) << i << "-" << j;
                     f.clear(), multiClosingFeatures(m, i, j, f);
                     ASSERT_EQ(sum(*t, f), m.multiClosing(i, j));
-                    f.clear(), multiBranchFeatures(m, i, j, f);
-                    ASSERT_EQ(sum(*t, f), m.multiBranch(i, j));
+                    if (i > 1 && j < m.n) {  // a branch has its loop on both sides
+                        f.clear(), multiBranchFeatures(m, i, j, f);
+                        ASSERT_EQ(sum(*t, f), m.multiBranch(i, j));
+                    }
                     f.clear(), exteriorBranchFeatures(m, i, j, f);
                     ASSERT_EQ(sum(*t, f), m.exteriorBranch(i, j));
                     for (int k = i + 1; k < j; ++k)
