@@ -28,12 +28,12 @@ constexpr int MAX_ASYMMETRY_SIDE = 2;  // asymmetry entries beyond the second ar
 template <typename T>
 using valueOf = std::remove_cvref_t<decltype(std::declval<const T&>().terminalAuPenalty)>;
 
-// Table entry for sizes up to 30, logarithmic beyond (truncated to whole units in integer tables).
+// Table entry for sizes up to 30, logarithmic (truncated to whole tenths) beyond.
 template <typename T, typename Table>
 valueOf<T> loopSizeTerm(const T& tables, const Table& table, int n) {
     if (n <= MAX_LOOP_TABLE) return table[n];
     const double extra = static_cast<double>(tables.loopExtrapolation) * std::log(static_cast<double>(n) / MAX_LOOP_TABLE);
-    return table[MAX_LOOP_TABLE] + static_cast<valueOf<T>>(extra);
+    return table[MAX_LOOP_TABLE] + static_cast<valueOf<T>>(static_cast<int>(extra));
 }
 
 // Key of positions first..first+length-1, first position least significant.

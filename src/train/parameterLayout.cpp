@@ -33,11 +33,9 @@ std::string letters(std::initializer_list<int> codes) {
     return s;
 }
 
-int& cellRef(paramTables& t, cell c);
-
 template <typename Grid>
-int& gridRef(Grid& g, int index, int depth) {
-    if constexpr (std::is_same_v<Grid, int>) {
+auto& gridRef(Grid& g, int index, int depth) {
+    if constexpr (std::is_arithmetic_v<Grid>) {
         (void)index;
         (void)depth;
         return g;
@@ -48,7 +46,8 @@ int& gridRef(Grid& g, int index, int depth) {
     }
 }
 
-int& cellRef(paramTables& t, cell c) {
+template <typename T>
+auto& cellRef(T& t, cell c) {
     switch (c.of) {
         case table::stack: return gridRef(t.stack, c.index, 4);
         case table::tstackh: return gridRef(t.tstackh, c.index, 4);
@@ -158,12 +157,23 @@ int parameterLayout::parameterOf(cell c) const {
     return it == slots_.end() ? -1 : it->second.parameter;
 }
 
-void parameterLayout::write(const std::vector<double>& theta, paramTables& tables) const {
+template <typename T>
+void parameterLayout::writeInto(const std::vector<double>& theta, T& tables, bool round) const {
     for (int p = 0; p < size(); ++p)
         for (const cell& c : cells_[p]) {
             const slot& at = slots_.at(key(c));
-            cellRef(tables, c) = static_cast<int>(std::lround(at.base + theta[at.parameter]));
+            const double v = at.base + theta[at.parameter];
+            auto& target = cellRef(tables, c);
+            target = static_cast<std::remove_reference_t<decltype(target)>>(round ? static_cast<double>(std::lround(v)) : v);
         }
+}
+
+void parameterLayout::write(const std::vector<double>& theta, paramTables& tables) const {
+    writeInto(theta, tables, true);
+}
+
+void parameterLayout::write(const std::vector<double>& theta, realTables& tables) const {
+    writeInto(theta, tables, false);
 }
 
 double parameterLayout::energy(const loopFeatures& f, const std::vector<double>& theta,

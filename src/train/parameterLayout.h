@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "train/loopFeatures.h"
+#include "train/realTables.h"
 
 namespace korvane::train {
 
@@ -25,8 +26,9 @@ public:
     // theta of the tables the layout was made from, in tenths of kcal/mol.
     const std::vector<double>& initial() const { return initial_; }
 
-    // Writes base + theta into tables, rounded to the tables' tenths.
+    // Writes base + theta into tables, rounded to the tables' tenths; real tables take it exact.
     void write(const std::vector<double>& theta, paramTables& tables) const;
+    void write(const std::vector<double>& theta, realTables& tables) const;
     // Exact (unrounded) energy of features under theta, in tenths; cells outside the layout
     // read their values in tables.
     double energy(const loopFeatures& f, const std::vector<double>& theta, const paramTables& tables) const;
@@ -38,6 +40,8 @@ private:
         int parameter;
         double base;
     };
+    template <typename T>
+    void writeInto(const std::vector<double>& theta, T& tables, bool round) const;
     void addParameter(std::string name, const std::vector<cell>& cells, bool shift, const paramTables& tables);
     static long long key(cell c) { return static_cast<long long>(c.of) << 32 | static_cast<unsigned>(c.index); }
 

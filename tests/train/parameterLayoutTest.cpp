@@ -6,7 +6,9 @@
 #include "fold/modelEnergy.h"
 #include "rna/sequence.h"
 #include "thermo/parameterSets.h"
+#include "fold/model.h"
 #include "train/parameterLayout.h"
+#include "train/realTables.h"
 
 namespace korvane::train {
 namespace {
@@ -51,6 +53,38 @@ TEST(ParameterLayout, ReproducesTheTablesAndMovesEnergiesByItsCounts) {
             std::vector<double> step = theta;
             step[p] += 1.0;
             EXPECT_DOUBLE_EQ(layout.energy(f, step, *moved) - layout.energy(f, theta, *moved), gradient[p]);
+        });
+    }
+}
+
+// Real-valued tables score every loop as the integer ones do, and fractional parameters move
+// a structure's energy exactly as its features say.
+TEST(ParameterLayout, RealTablesScoreWithUnroundedParameters) {
+    const auto turner = loadParameterSet("turner1999");
+    const parameterLayout layout(*turner);
+    auto real = realCopy(*turner);
+    std::mt19937 random(13);
+    std::vector<double> theta = layout.initial();
+    for (double& x : theta) x += std::uniform_real_distribution<double>(-5, 5)(random);
+    auto moved = realCopy(*turner);
+    layout.write(theta, *moved);
+    for (int trial = 0; trial < 4; ++trial) {
+        std::string letters;
+        for (int p = 0; p < 15; ++p) letters += "ACGU"[random() % 4];
+        const rnaSequence s = makeSequence("r", letters);
+        const fold::energyModel exact(*turner, s.codes, s.length());
+        const fold::basicEnergyModel<realTables> copy(*real, s.codes, s.length());
+        const fold::basicEnergyModel<realTables> shifted(*moved, s.codes, s.length());
+        testing::forEachStructure(exact, [&](std::span<const int> pairs) {
+            const auto e = fold::evaluateStructure(exact, pairs);
+            if (!e.allowed) return;
+            double copied = 0, moved = 0;
+            fold::forEachLoopTerm(copy, pairs, [&copied](double term, int, int) { copied += term; });
+            fold::forEachLoopTerm(shifted, pairs, [&moved](double term, int, int) { moved += term; });
+            EXPECT_EQ(copied, e.energy);
+            loopFeatures f;
+            structureFeatures(exact, pairs, f);
+            EXPECT_NEAR(moved, layout.energy(f, theta, *turner), 1e-9);
         });
     }
 }
