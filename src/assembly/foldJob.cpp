@@ -21,19 +21,10 @@ foldJob::foldJob(const paramTables* tables)
       cache_(std::make_unique<candidateCache>()) {}
 
 void foldJob::load(const rnaSequence& sequence) {
-    const int n = sequence.length();
     for (structure* record : {&subStructure, &finalStructure}) {
         record->reset(STRUCTURE_SLOTS);
         record->setLabel(1, sequence.title);
-        record->nbases = n;
-        record->allocateSequence(n);
-        for (int p = 1; p <= n; ++p) {
-            record->seqchars[p] = sequence.letters[p - 1];
-            record->histnum[p] = p;
-            baseCode(sequence.letters[p - 1], *record, p);
-        }
-        auto row = record->pairs(1);
-        std::fill(row.begin(), row.end(), 0);
+        fillSequence(*record, sequence.letters);
         record->energy[1] = 0;
     }
     stemPool.clear();

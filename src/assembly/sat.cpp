@@ -42,18 +42,40 @@ bool foldJob::scoreCandidates(int m) {
 
 void foldJob::sortScoredCandidates() {
     // The order of sortByEnergy (ascending energy, ties kept in order) on energies and stemrefs
-    // alone: incrementally scored candidates have no pair rows to move.
+    // alone: incrementally scored candidates have no pair rows to move. Energies span a narrow
+    // range, so a counting sort (stable, hence the same order) replaces the comparison sort
+    // whenever the range is not much wider than the list.
     candidateCache& cache = *cache_;
     const int m = subStructure.nstructs;
-    cache.sortKeys.resize(m);
-    for (int k = 1; k <= m; ++k) cache.sortKeys[k - 1] = static_cast<long long>(subStructure.energy[k]) * (1LL << 32) + k;
-    std::sort(cache.sortKeys.begin(), cache.sortKeys.end());
     cache.sortedEnergy.resize(m);
     cache.sortedRef.resize(m);
-    for (int r = 0; r < m; ++r) {
-        const int k = static_cast<int>(cache.sortKeys[r] & 0xFFFFFFFFLL);  // the low half holds the number
-        cache.sortedEnergy[r] = subStructure.energy[k];
-        cache.sortedRef[r] = subStructure.stemref[k];
+    int low = 0;
+    int high = -1;
+    for (int k = 1; k <= m; ++k) {
+        const int e = subStructure.energy[k];
+        if (k == 1 || e < low) low = e;
+        if (k == 1 || e > high) high = e;
+    }
+    const long long range = static_cast<long long>(high) - low + 1;
+    if (m > 0 && range <= COUNTING_SORT_SPREAD * static_cast<long long>(m)) {
+        cache.energyStart.assign(static_cast<size_t>(range) + 1, 0);
+        for (int k = 1; k <= m; ++k) ++cache.energyStart[subStructure.energy[k] - low + 1];
+        for (size_t b = 1; b < cache.energyStart.size(); ++b) cache.energyStart[b] += cache.energyStart[b - 1];
+        for (int k = 1; k <= m; ++k) {
+            const int r = cache.energyStart[subStructure.energy[k] - low]++;
+            cache.sortedEnergy[r] = subStructure.energy[k];
+            cache.sortedRef[r] = subStructure.stemref[k];
+        }
+    } else {
+        cache.sortKeys.resize(m);
+        for (int k = 1; k <= m; ++k)
+            cache.sortKeys[k - 1] = static_cast<long long>(subStructure.energy[k]) * (1LL << 32) + k;
+        std::sort(cache.sortKeys.begin(), cache.sortKeys.end());
+        for (int r = 0; r < m; ++r) {
+            const int k = static_cast<int>(cache.sortKeys[r] & 0xFFFFFFFFLL);  // the low half holds the number
+            cache.sortedEnergy[r] = subStructure.energy[k];
+            cache.sortedRef[r] = subStructure.stemref[k];
+        }
     }
     for (int r = 0; r < m; ++r) {
         subStructure.energy[r + 1] = cache.sortedEnergy[r];

@@ -61,13 +61,7 @@ structure resultRecord(const rnaSequence& sequence, const foldResult& result) {
     const int n = sequence.length();
     structure record(2);
     record.setLabel(1, sequence.title);
-    record.nbases = n;
-    record.allocateSequence(n);
-    for (int p = 1; p <= n; ++p) {
-        record.seqchars[p] = sequence.letters[p - 1];
-        record.histnum[p] = p;
-        baseCode(sequence.letters[p - 1], record, p);
-    }
+    fillSequence(record, sequence.letters);
     auto row = record.pairs(1);
     for (int p = 1; p <= n && p < static_cast<int>(result.pairs.size()); ++p) row[p] = result.pairs[p];
     record.energy[1] = result.energy;

@@ -254,14 +254,19 @@ bool readSequence(const std::string& path, std::string& title, std::string& lett
 }  // namespace
 
 bool openseq(structure& record, const std::string& path) {
-    record.nlower = 0;
     std::string title;
     std::string letters;
     bool titled = false;
     const bool ok = readSequence(path, title, letters, titled, refusal(nullptr));
     if (titled) record.setLabel(1, title);
     if (!ok) return false;
+    fillSequence(record, letters);
+    return true;
+}
+
+void fillSequence(structure& record, std::string_view letters) {
     const int n = static_cast<int>(letters.size());
+    record.nlower = 0;
     record.nbases = n;
     record.allocateSequence(n);
     for (int p = 1; p <= n; ++p) {
@@ -271,7 +276,6 @@ bool openseq(structure& record, const std::string& path) {
     }
     auto row = record.pairs(1);
     std::fill(row.begin(), row.end(), 0);
-    return true;
 }
 
 bool readSequenceFile(const std::string& path, rnaSequence& sequence) {

@@ -2,6 +2,7 @@
 // Reads one RNA sequence (FASTA, or the semicolon-comment layout) into a fresh record.
 
 #include <string>
+#include <string_view>
 
 #include "rna/sequence.h"
 #include "rna/structure.h"
@@ -26,5 +27,8 @@ std::string sequenceFileFault(const std::string& path);
 
 // Sets seqcode[p] for a sequence letter and records lower-case positions in lowerpos.
 void baseCode(char letter, structure& record, int p);
+
+// Makes letters the record's sequence: letters, codes and numbering 1..n, structure 1 unpaired.
+void fillSequence(structure& record, std::string_view letters);
 
 }  // namespace korvane

@@ -28,11 +28,13 @@ INFINITE_NUMBER = "1400.0"  # where the layout reads a number, "." would load as
 COAXSTACK_DEFAULT = -21  # discontinuous-backbone coaxial stack, tenths (see dat/README.md)
 MAX_SPECIAL_HAIRPINS = 200  # the loader keeps no more
 
-# Rule values that a source file in this format does not carry, in tenths of kcal/mol.
-GGG_HAIRPIN_BONUS = -22
-POLYC_SLOPE = 3
-POLYC_INTERCEPT = 16
-POLYC3 = 14
+# Hairpin rule values that a source file in this format does not carry, in tenths of
+# kcal/mol, by the Turner set they belong to (NNDB hairpin pages; see dat/README.md).
+RULES = {
+    "turner1999": {"gggHairpinBonus": -22, "polyCSlope": 3, "polyCIntercept": 16, "polyC3": 14},
+    "turner2004": {"gggHairpinBonus": -22, "polyCSlope": 3, "polyCIntercept": 16, "polyC3": 15},
+}
+DEFAULT_RULES = "turner1999"
 # Enthalpies used when the source gives 0 ("not measured"): Xia et al. 1998.
 TERMINAL_AU_ENTHALPY = 37
 DUPLEX_INIT_ENTHALPY = 36
@@ -65,6 +67,13 @@ FILE_NAMES = ["loop", "stack", "tstackh", "tstacki", "tloop", "miscloop", "dangl
 INTEGER = re.compile(r"[+-]?\d+\Z")
 DECIMAL = re.compile(r"[+-]?(\d+(\.\d*)?|\.\d+)\Z")
 BLOCK_LABEL = re.compile(r"([ACGU]{2}|@)\.([ACGU@]*)\.\.([ACGU]{2}|@)\Z")
+# Row labels such as "CG,A" or "CG,GC,N,U": the indices of the row's first value but the last.
+ROW_LABEL = re.compile(r"[A-Z@]{1,2}(,[A-Z@]{1,2})*\Z")
+PAIR_NAMES = [{name} for name in SOURCE_PAIR_LETTERS[:6]] + [{"@", "NN", "NS"}]
+BASE_NAMES = [{"@", "N", "E"}, {"A"}, {"C"}, {"G"}, {"U"}]
+# Tables the model requires symmetric, with the mirror of an index: a step reads the same from
+# either of its pairs.
+MIRRORED = {"stack": lambda index: (index[1], index[0])}
 
 
 class ConversionError(Exception):
@@ -148,18 +157,26 @@ def parse_source(text, source="<input>"):
 class Grid:
     """A source table read in file order, last index fastest; indices are 0-based."""
 
-    def __init__(self, values, shape):
+    def __init__(self, values, shape, lines=None):
         self.values = values
+        self.shape = shape
+        self.lines = lines  # source line of each value
         self.strides = []
         stride = 1
         for size in reversed(shape):
             self.strides.insert(0, stride)
             stride *= size
 
+    def position(self, index):
+        return sum(i * s for i, s in zip(index, self.strides))
+
+    def index(self, position):
+        return _index_of(position, self.shape)
+
     def __getitem__(self, index):
         if not isinstance(index, tuple):
             index = (index,)
-        return self.values[sum(i * s for i, s in zip(index, self.strides))]
+        return self.values[self.position(index)]
 
 
 def _section(sections, name, source):
@@ -214,16 +231,76 @@ def _check_block_labels(section, block_size, source):
                                   f"block label {label} where block {expected} begins")
 
 
-def read_table(sections, name, source):
+def _index_of(position, shape):
+    index = []
+    for size in reversed(shape):
+        index.insert(0, position % size)
+        position //= size
+    return tuple(index)
+
+
+def _check_row_labels(section, shape, source):
+    # The newer files name every row ("CG,GC,A"); a label that names another row means values
+    # are missing or doubled above it.
+    names = [PAIR_NAMES if size in (6, 7) else BASE_NAMES[size == 4:] for size in shape]  # int22 bases start at A
+    for position, text, line in section.labels:
+        label = "".join(text.split())
+        parts = label.split(",")
+        if not ROW_LABEL.match(label) or len(parts) >= len(shape):
+            continue
+        if not all(any(part in known for known in names[k]) for k, part in enumerate(parts)):
+            continue  # not a row label, e.g. a column heading
+        index = _index_of(position, shape)
+        expected = ",".join(sorted(names[k][i])[-1] for k, i in enumerate(index[:len(parts)]))
+        if position % shape[-1]:
+            raise ConversionError(source, section.name, line, f"row label {label} inside row {expected}")
+        if not all(part in names[k][i] for k, (part, i) in enumerate(zip(parts, index))):
+            raise ConversionError(source, section.name, line, f"row label {label} where row {expected} begins")
+
+
+def _mend_from_mirror(grid, malformed, name, mirror, source, notes):
+    """Takes each malformed cell from its mirror cell, provided every other cell equals its
+    mirror; raises the malformed cell's error otherwise."""
+    for position, (token, line) in sorted(malformed.items()):
+        message = f"expected an integer or INF, found '{token}'"
+        twin = grid.position(mirror(grid.index(position)))
+        if twin in malformed:
+            raise ConversionError(source, name, line, message + "; its mirror cell is no number either")
+        for k in range(len(grid.values)):
+            other = grid.position(mirror(grid.index(k)))
+            if k not in malformed and other not in malformed and grid.values[k] != grid.values[other]:
+                raise ConversionError(source, name, line, message + "; the table is not symmetric (line "
+                                      f"{grid.lines[k]} against line {grid.lines[other]}), so no cell can"
+                                      " stand in for it")
+        grid.values[position] = grid.values[twin]
+        notes.append(f"{source}: line {line} (section {name}): '{token}' is not a number;"
+                     f" took {grid.values[twin]} from its mirror cell on line {grid.lines[twin]}")
+
+
+def read_table(sections, name, source, mend=False, notes=None):
     section = _section(sections, name, source)
-    shape = TABLE_SHAPES[name.replace("_enthalpies", "")]
+    base = name.replace("_enthalpies", "")
+    shape = TABLE_SHAPES[base]
     count = 1
     for size in shape:
         count *= size
-    if name.split("_")[0] in ("int11", "int21", "int22"):
+    if base in ("int11", "int21", "int22"):
         _check_block_labels(section, shape[-1] * shape[-2], source)
+    _check_row_labels(section, shape, source)
     _count_check(section, count, source)
-    return Grid([_integer(token, line, name, source) for token, line in section.values], shape)
+    values, malformed = [], {}
+    for position, (token, line) in enumerate(section.values):
+        try:
+            values.append(_integer(token, line, name, source))
+        except ConversionError:
+            if not (mend and base in MIRRORED):
+                raise
+            values.append(None)
+            malformed[position] = (token, line)
+    grid = Grid(values, shape, [line for _, line in section.values])
+    if malformed:
+        _mend_from_mirror(grid, malformed, name, MIRRORED[base], source, notes if notes is not None else [])
+    return grid
 
 
 def read_scalars(sections, name, counts, source, decimal=False):
@@ -312,8 +389,8 @@ QUAD = list(product(range(1, 5), repeat=4))
 class SourceSet:
     """The tables of one kind (free energies or enthalpies) of a source file."""
 
-    def __init__(self, sections, suffix, source):
-        self.tables = {name: read_table(sections, name + suffix, source) for name in TABLE_SHAPES}
+    def __init__(self, sections, suffix, source, mend=False, notes=None):
+        self.tables = {name: read_table(sections, name + suffix, source, mend, notes) for name in TABLE_SHAPES}
 
     def __getattr__(self, name):
         try:
@@ -623,7 +700,7 @@ def special_file(name, bonuses):
     return "".join(parts)
 
 
-def miscloop_file(misc, values, suffix):
+def miscloop_file(misc, values, suffix, rules):
     # Words before each marker are skipped by the reader; none of them may be the marker.
     multibranch = " ".join(number_text(v) for v in values["multibranch"])
     records = [
@@ -636,10 +713,10 @@ def miscloop_file(misc, values, suffix):
         ("not used ( sixth record )", "0.0"),
         ("not used ( seventh record )", "0.0"),
         ("terminal AU or GU penalty", number_text(values["terminalAu"])),
-        ("GGG hairpin bonus ( G-U closure after two G )", number_text(GGG_HAIRPIN_BONUS)),
-        ("poly-C hairpin : slope per nucleotide", number_text(POLYC_SLOPE)),
-        ("poly-C hairpin : intercept", number_text(POLYC_INTERCEPT)),
-        ("poly-C hairpin of three nucleotides", number_text(POLYC3)),
+        ("GGG hairpin bonus ( G-U closure after two G )", number_text(rules["gggHairpinBonus"])),
+        ("poly-C hairpin : slope per nucleotide", number_text(rules["polyCSlope"])),
+        ("poly-C hairpin : intercept", number_text(rules["polyCIntercept"])),
+        ("poly-C hairpin of three nucleotides", number_text(rules["polyC3"])),
         ("intermolecular initiation", number_text(values["intermolecularInit"])),
         ("single C bulge bonus ( not used )", "0.0"),
     ]
@@ -652,11 +729,13 @@ def miscloop_file(misc, values, suffix):
 
 # ---------------------------------------------------------------- conversion
 
-def convert(text, source="<input>"):
-    """Returns {file name: text} for the 38 output files; raises ConversionError."""
+def convert(text, source="<input>", rules=DEFAULT_RULES, mend=False, notes=None):
+    """Returns {file name: text} for the 38 output files; raises ConversionError. rules names
+    the hairpin rule values (a key of RULES). With mend, a malformed cell of a symmetric table
+    is taken from its mirror cell, and a line saying so is appended to notes."""
     sections = parse_source(text, source)
-    free_src = SourceSet(sections, "", source)
-    enthalpy_src = SourceSet(sections, "_enthalpies", source)
+    free_src = SourceSet(sections, "", source, mend, notes)
+    enthalpy_src = SourceSet(sections, "_enthalpies", source, mend, notes)
     misc = Misc(sections, source)
     free = build_tables(free_src)
     enthalpy = enthalpy_twin(free, build_tables(enthalpy_src))
@@ -674,7 +753,7 @@ def convert(text, source="<input>"):
         for section, (length, name) in SPECIAL_SECTIONS.items():
             bonuses = special_bonuses(specials[section], length, src, kind, misc, source, section)
             files[name] = special_file(name, bonuses)
-        files["miscloop"] = miscloop_file(misc, misc.free if kind == 0 else misc.enthalpy, suffix)
+        files["miscloop"] = miscloop_file(misc, misc.free if kind == 0 else misc.enthalpy, suffix, RULES[rules])
         assert sorted(files) == sorted(FILE_NAMES)
         for name, content in files.items():
             outputs[name + suffix] = content
@@ -693,15 +772,24 @@ def main(argv=None):
         description="Convert an RNAfold v2.0 parameter file into korvane's .dat and .dh files.")
     parser.add_argument("source", help="parameter file (RNAfold parameter file v2.0)")
     parser.add_argument("output", help="folder for the 38 files (created if missing)")
+    parser.add_argument("--rules", choices=sorted(RULES), default=DEFAULT_RULES,
+                        help="Turner set whose hairpin rule values (not in the source format) are written"
+                             f" (default {DEFAULT_RULES})")
+    parser.add_argument("--mirror-repair", action="store_true",
+                        help="take a stack cell that is not a number from its mirror cell, when every other"
+                             " cell equals its mirror; each repair is reported")
     args = parser.parse_args(argv)
+    notes = []
     try:
         with open(args.source, encoding="utf-8") as f:
             text = f.read()
-        outputs = convert(text, args.source)
+        outputs = convert(text, args.source, args.rules, args.mirror_repair, notes)
         write_outputs(outputs, args.output)
     except (ConversionError, OSError, UnicodeDecodeError) as error:
         print(f"paramconv: {error}", file=sys.stderr)
         return 1
+    for note in notes:
+        print(f"paramconv: {note}", file=sys.stderr)
     print(f"paramconv: wrote {len(outputs)} files to {args.output}")
     return 0
 

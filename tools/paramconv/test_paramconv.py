@@ -1,6 +1,8 @@
 """Tests of paramconv: value conversion, refusals, file layouts, and a round trip through
 korvane's own reader (the paramconv_probe program, found through PARAMCONV_PROBE)."""
 
+import contextlib
+import io
 import math
 import os
 import struct
@@ -67,17 +69,23 @@ class Source:
         value = self.tables[name][flat(SHAPES[name.replace("_enthalpies", "")], index)]
         return None if value == "INF" else value
 
-    def text(self, labels=True):
+    def text(self, labels="blocks"):
+        """The source text; labels "blocks" heads the int blocks ("CG.A..GC"), "rows" ends
+        every row with the names of its indices ("CG,GC,A"), as the two published files do."""
         lines = [pc.FILE_HEADING, ""]
         for name, values in self.tables.items():
             lines.append(f"# {name}")
             base = name.replace("_enthalpies", "")
-            block = SHAPES[base][-1] * SHAPES[base][-2] if base in ("int11", "int21", "int22") else None
-            row = SHAPES[base][-1]
+            shape = SHAPES[base]
+            block = shape[-1] * shape[-2] if base in ("int11", "int21", "int22") else None
+            row = shape[-1]
             for start in range(0, len(values), row):
-                if labels and block and start % block == 0:
+                if labels == "blocks" and block and start % block == 0:
                     lines.append(f"/* {pc._block_label(base, start // block)} */")
-                lines.append(" ".join(str(v) for v in values[start:start + row]))
+                line = " ".join(str(v) for v in values[start:start + row])
+                if labels == "rows" and len(shape) > 1:
+                    line += f" /* {row_label(shape, start)} */"
+                lines.append(line)
             lines.append("")
         for name, body in (("NINIO", self.ninio), ("ML_params", self.ml), ("Misc", self.misc)):
             lines += [f"# {name}", body, ""]
@@ -86,6 +94,15 @@ class Source:
             lines += [f"# {name}"] + rows + [""]
         lines.append("# END")
         return "\n".join(lines) + "\n"
+
+
+def row_label(shape, position):
+    pairs = ["CG", "GC", "GU", "UG", "AU", "UA", "NN"]
+    names = []
+    for size in reversed(shape):
+        names.insert(0, pairs[position % size] if size in (6, 7) else ("NACGU" if size == 5 else "ACGU")[position % size])
+        position //= size
+    return ",".join(names[:-1])
 
 
 def tenths(v):
@@ -204,6 +221,103 @@ class LayoutTests(unittest.TestCase):
             self.assertFalse(os.path.exists(os.path.join(folder, "out2")))
 
 
+def symmetric_stack(source):
+    for suffix in ("", "_enthalpies"):
+        for p, q in product(range(7), repeat=2):
+            source.set("stack" + suffix, (p, q), -100 * (1 + min(p, q)) - 10 * max(p, q))
+
+
+class NewerFormTests(unittest.TestCase):
+    """The forms of the 2004 file: row labels, a four-value Misc with enthalpies, '-0', a
+    malformed stack cell mended from its mirror, and the 2004 hairpin rules."""
+
+    def test_row_labels_are_read_and_checked(self):
+        source = Source()
+        source.set("dangle5", (P[G, C] - 1, A), "-0")
+        text = source.text(labels="rows")
+        self.assertIn("/* CG,GC,N,A */", text)
+        self.assertEqual(pc.convert(text), pc.convert(source.text()))
+
+        def refused(lines, fragment):
+            with self.assertRaises(pc.ConversionError) as caught:
+                pc.convert("\n".join(lines), "new.par")
+            self.assertIn(fragment, str(caught.exception))
+
+        lines = text.splitlines()
+        first = lines.index("# mismatch_multi")
+        row = next(n for n in range(first, len(lines)) if lines[n].endswith("/* CG,A */"))
+        moved = lines[:]
+        values = moved[row].split("/*")[0].split()
+        moved[row] = " ".join(values[1:]) + " /* CG,A */"  # the count stays, the rows shift
+        moved[row + 1] = values[0] + " " + moved[row + 1]
+        refused(moved, f"line {row + 2} (section mismatch_multi): row label CG,C inside row CG,A")
+        renamed = lines[:]
+        renamed[row + 1] = renamed[row + 1].replace("/* CG,C */", "/* CG,G */")
+        refused(renamed, f"line {row + 2} (section mismatch_multi): row label CG,G where row CG,C begins")
+
+    def test_four_value_misc_with_enthalpies(self):
+        source = Source()
+        source.misc = "410 360 50 370"
+        source.ml = "0 0 930 3000 -90 -220"
+        outputs = pc.convert(source.text())
+        misc = outputs["miscloop.dat"].split("-->")[1:]
+        misc_dh = outputs["miscloop.dh"].split("-->")[1:]
+        self.assertEqual(misc[0].split()[0], "1.079")  # no LXC in the section: 1.75 RT at 37 C
+        self.assertEqual((misc[4].split()[:3], misc_dh[4].split()[:3]), (["9.3", "0.0", "-0.9"], ["30.0", "0.0", "-2.2"]))
+        self.assertEqual([misc[k].split()[0] for k in (7, 12)], ["0.5", "4.1"])
+        self.assertEqual([misc_dh[k].split()[0] for k in (7, 12)], ["3.7", "3.6"])  # given by the source here
+
+    def test_hairpin_rules(self):
+        text = Source().text()
+        polyc3 = lambda outputs: outputs["miscloop.dat"].split("-->")[12].split()[0]
+        self.assertEqual(polyc3(pc.convert(text)), "1.4")
+        self.assertEqual(polyc3(pc.convert(text, rules="turner2004")), "1.5")
+
+    def source_with_bad_stack_cell(self, symmetric=True):
+        source = Source()
+        if symmetric:
+            symmetric_stack(source)
+        source.set("stack", (P[G, U] - 1, P[A, U] - 1), "-1i40")
+        return source
+
+    def test_malformed_stack_cell_taken_from_its_mirror(self):
+        source = self.source_with_bad_stack_cell()
+        text = source.text()
+        with self.assertRaises(pc.ConversionError):
+            pc.convert(text, "new.par")
+        notes = []
+        outputs = pc.convert(text, "new.par", mend=True, notes=notes)
+        mirror = source.get("stack", P[A, U] - 1, P[G, U] - 1)
+        source.set("stack", (P[G, U] - 1, P[A, U] - 1), mirror)
+        self.assertEqual(outputs, pc.convert(source.text(), "new.par"))
+        bad_line = next(n for n, line in enumerate(text.splitlines(), 1) if "-1i40" in line)
+        self.assertEqual(notes, [f"new.par: line {bad_line} (section stack): '-1i40' is not a number;"
+                                 f" took {mirror} from its mirror cell on line {bad_line + 2}"])
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "in.par")
+            with open(path, "w") as f:
+                f.write(text)
+            errors = io.StringIO()
+            with contextlib.redirect_stderr(errors), contextlib.redirect_stdout(io.StringIO()):
+                self.assertEqual(pc.main(["--mirror-repair", path, os.path.join(folder, "out")]), 0)
+            self.assertIn("took", errors.getvalue())
+
+    def test_malformed_cells_that_cannot_be_mended(self):
+        def refused(source, fragment):
+            with self.assertRaises(pc.ConversionError) as caught:
+                pc.convert(source.text(), "new.par", mend=True)
+            self.assertIn("'-1i40'", str(caught.exception))
+            self.assertIn(fragment, str(caught.exception))
+
+        refused(self.source_with_bad_stack_cell(symmetric=False), "the table is not symmetric")
+        source = self.source_with_bad_stack_cell()
+        source.set("stack", (P[A, U] - 1, P[G, U] - 1), "-1i40")
+        refused(source, "its mirror cell is no number either")
+        source = Source()
+        source.set("int11", (0, 0, 1, 1), "-1i40")  # only symmetric tables are mended
+        refused(source, "section int11")
+
+
 def expected_cells(source, suffix):
     """Every cell the reader should hold, from the cell formulas, in tenths (14000 = '.')."""
     V = lambda name, *index: source.get(name + suffix, *index)
@@ -319,6 +433,31 @@ class RoundTripTests(unittest.TestCase):
         enthalpy = [int(v) for v in self.probe("dh", names)]
         self.assertEqual(enthalpy, [30, 2, 2, 3, 2, 5, 3, 2, 5, 37, 36, -22, 3, 16, 14])
         self.assertAlmostEqual(float(self.probe("dat", ["loopExtrapolation"])[0]), 10.79, places=4)
+
+
+SHARED = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "shared", "data", "turner1999")
+PROJECT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+
+
+@unittest.skipUnless(os.path.isdir(SHARED), "the published parameter files are not beside the clone")
+class ShippedSetTests(unittest.TestCase):
+    """The committed sets are what the converter makes of the published files."""
+
+    def check(self, source, folder, *options):
+        with tempfile.TemporaryDirectory() as out:
+            with contextlib.redirect_stdout(io.StringIO()), contextlib.redirect_stderr(io.StringIO()):
+                self.assertEqual(pc.main([*options, os.path.join(SHARED, source), out]), 0)
+            for name in sorted(os.listdir(out)):
+                with open(os.path.join(out, name), "rb") as made, open(os.path.join(PROJECT, folder, name), "rb") as kept:
+                    self.assertEqual(made.read(), kept.read(), f"{folder}/{name}")
+            shipped = [n for n in os.listdir(os.path.join(PROJECT, folder)) if n.endswith((".dat", ".dh"))]
+            self.assertEqual(sorted(shipped), sorted(os.listdir(out)))
+
+    def test_turner1999(self):
+        self.check("rna_turner1999.par", "dat")
+
+    def test_turner2004(self):
+        self.check("rna_turner2004.par", "dat/turner2004", "--rules", "turner2004", "--mirror-repair")
 
 
 if __name__ == "__main__":

@@ -9,6 +9,9 @@
 
 namespace korvane {
 
+// Widest energy range, per candidate, that the counting sort of scored candidates takes on.
+constexpr long long COUNTING_SORT_SPREAD = 4;
+
 // Energy change a stem brings to the current structure; valid while the stem keeps its
 // coordinates and the loop of finalStructure that holds it is unchanged.
 struct stemScore {
@@ -42,6 +45,7 @@ struct candidateCache {
 
     // Sorting of scored candidates: (energy, number) keys, and the moved energies and stemrefs.
     std::vector<long long> sortKeys;
+    std::vector<int> energyStart;  // counting sort: first rank of each energy
     std::vector<int> sortedEnergy;
     std::vector<std::array<int, 4>> sortedRef;
 };
