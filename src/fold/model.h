@@ -16,7 +16,7 @@
 
 #include <span>
 
-#include "energy/loopTerms.h"
+#include "energy/loopTermsOf.h"
 #include "rna/alphabet.h"
 #include "thermo/paramTables.h"
 
@@ -27,49 +27,52 @@ constexpr int MAX_INTERIOR = MAX_LOOP_TABLE;
 constexpr int SIDE_3PRIME = 1;
 constexpr int SIDE_5PRIME = 2;
 
-struct energyModel {
-    const paramTables& tables;
+// Over paramTables (integer tenths) for folding; over tables of real numbers for training.
+template <typename T>
+struct basicEnergyModel {
+    using value = loopTerms::valueOf<T>;
+    const T& tables;
     std::span<const int> code;  // 1-based: code[1..n]
     int n;
 
-    energyModel(const paramTables& t, std::span<const int> c, int length) : tables(t), code(c), n(length) {}
+    basicEnergyModel(const T& t, std::span<const int> c, int length) : tables(t), code(c), n(length) {}
 
     bool canPair(int i, int j) const { return j - i > MIN_HAIRPIN && codesPair(code[i], code[j]); }
 
-    int hairpin(int i, int j) const {
-        return j - i > MIN_HAIRPIN ? hairpinEnergy(tables, code, i, j) : INFINITE;
+    value hairpin(int i, int j) const {
+        return j - i > MIN_HAIRPIN ? loopTerms::hairpinEnergy(tables, code, i, j) : value{INFINITE};
     }
 
     // Loop closed by i-j with the single inner pair k-l: a stack, bulge or internal loop.
-    int interior(int i, int j, int k, int l) const {
-        if (k == i + 1 && l == j - 1) return stackEnergy(tables, code, i, j, k, l);
+    value interior(int i, int j, int k, int l) const {
+        if (k == i + 1 && l == j - 1) return loopTerms::stackEnergy(tables, code, i, j, k, l);
         if ((k - i - 1) + (j - l - 1) > MAX_INTERIOR) return INFINITE;
-        return loopEnergy(tables, code, i, j, k, l);
+        return loopTerms::loopEnergy(tables, code, i, j, k, l);
     }
 
-    int multiOffset() const { return tables.loopConst[5]; }
-    int multiPerUnpaired() const { return tables.loopConst[6]; }
-    int multiPerHelix() const { return tables.loopConst[10]; }
+    value multiOffset() const { return tables.loopConst[5]; }
+    value multiPerUnpaired() const { return tables.loopConst[6]; }
+    value multiPerHelix() const { return tables.loopConst[10]; }
 
     // Closing pair i-j of a multibranch loop, seen from inside: offset, its helix, its end.
-    int multiClosing(int i, int j) const {
-        return multiOffset() + multiPerHelix() + helixEnd(i, j, i + 1, j - 1);
-    }
+    value multiClosing(int i, int j) const { return multiOffset() + multiPerHelix() + helixEnd(i, j, i + 1, j - 1); }
 
     // Branch k-l inside a multibranch loop: its helix and its end (k-1 and l+1 lie in the loop).
-    int multiBranch(int k, int l) const { return multiPerHelix() + helixEnd(l, k, l + 1, k - 1); }
+    value multiBranch(int k, int l) const { return multiPerHelix() + helixEnd(l, k, l + 1, k - 1); }
 
     // Helix k-l of the exterior loop.
-    int exteriorBranch(int k, int l) const { return helixEnd(l, k, l < n ? l + 1 : 0, k > 1 ? k - 1 : 0); }
+    value exteriorBranch(int k, int l) const { return helixEnd(l, k, l < n ? l + 1 : 0, k > 1 ? k - 1 : 0); }
 
 private:
     // Pair a-b as the loop sees it: after3 follows a, before5 precedes b (0 = none).
-    int helixEnd(int a, int b, int after3, int before5) const {
-        int e = auPenalty(tables, code, a, b);
+    value helixEnd(int a, int b, int after3, int before5) const {
+        value e = loopTerms::auPenalty(tables, code, a, b);
         if (after3 != 0) e += tables.dangle[code[a]][code[b]][code[after3]][SIDE_3PRIME];
         if (before5 != 0) e += tables.dangle[code[a]][code[b]][code[before5]][SIDE_5PRIME];
         return e;
     }
 };
+
+using energyModel = basicEnergyModel<paramTables>;
 
 }  // namespace korvane::fold

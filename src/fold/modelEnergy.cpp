@@ -35,43 +35,14 @@ std::string structureFault(const energyModel& model, std::span<const int> pairs)
 
 modelEvaluation evaluateStructure(const energyModel& model, std::span<const int> pairs) {
     if (std::string fault = structureFault(model, pairs); !fault.empty()) return refuse(std::move(fault));
-    const int n = model.n;
     long long total = 0;
-    for (int p = 1; p <= n;) {
-        if (pairs[p] > p) {
-            total += model.exteriorBranch(p, pairs[p]);
-            p = pairs[p] + 1;
-        } else {
-            ++p;
-        }
-    }
-    std::vector<int> branches;
-    for (int i = 1; i <= n; ++i) {
-        const int j = pairs[i];
-        if (j <= i) continue;
-        branches.clear();
-        int unpaired = 0;
-        for (int p = i + 1; p < j;) {
-            if (pairs[p] > p) {
-                branches.push_back(p);
-                p = pairs[p] + 1;
-            } else {
-                ++unpaired;
-                ++p;
-            }
-        }
-        int loop = 0;
-        if (branches.empty()) {
-            loop = model.hairpin(i, j);
-        } else if (branches.size() == 1) {
-            loop = model.interior(i, j, branches[0], pairs[branches[0]]);
-        } else {
-            loop = model.multiClosing(i, j) + unpaired * model.multiPerUnpaired();
-            for (int k : branches) loop += model.multiBranch(k, pairs[k]);
-        }
-        if (loop >= INFINITE) return refuse("the loop closed by " + pairName(i, j) + " cannot form in this model");
-        total += loop;
-    }
+    std::string refused;
+    forEachLoopTerm(model, pairs, [&](int term, int i, int j) {
+        if (term >= INFINITE && refused.empty())
+            refused = "the loop closed by " + pairName(i, j) + " cannot form in this model";
+        total += term;
+    });
+    if (!refused.empty()) return refuse(std::move(refused));
     return {static_cast<int>(total), true, {}};
 }
 

@@ -1,0 +1,40 @@
+#pragma once
+// ln Z of one sequence under real-valued parameters and the expected count of every free
+// parameter's cells over the Boltzmann ensemble: the inside recursions of the exact model, then
+// their adjoint (the outside pass), which gives each loop's probability and with it the
+// loop's features. This is the gradient of ln Z that training needs.
+
+#include <vector>
+
+#include "fold/model.h"
+#include "train/parameterLayout.h"
+#include "train/realTables.h"
+
+namespace korvane::train {
+
+// Longest sequence summed without scaling: beyond it Z may leave double range.
+constexpr int MAX_TRAINING_LENGTH = 600;
+
+using realModel = fold::basicEnergyModel<realTables>;
+
+class ensembleCounts {
+public:
+    // real scores the ensemble; cells names the features (the same sequence on integer tables,
+    // whose cells the layout knows). counts gets size layout.size(), zeroed, then filled with
+    // expected counts. Returns ln Z. Throws std::range_error when Z is not finite.
+    double compute(const realModel& real, const fold::energyModel& cells, const parameterLayout& layout,
+                   std::vector<double>& counts);
+
+    // p(i, j) of the last compute.
+    double probability(int i, int j) const;
+
+private:
+    int n_ = 0;
+    int width_ = 0;
+    double z_ = 0;
+    std::vector<double> qb_, qm_, qm1_, qbBar_, qmBar_, qm1Bar_, q_, qBar_, unpairedPower_;
+    loopFeatures features_;
+    size_t at(int i, int j) const { return static_cast<size_t>(i) * width_ + static_cast<size_t>(j); }
+};
+
+}  // namespace korvane::train

@@ -1,0 +1,228 @@
+#include "train/loopFeatures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <initializer_list>
+#include <type_traits>
+
+namespace korvane::train {
+
+namespace {
+
+constexpr int TRILOOP = 3;
+constexpr int TETRALOOP = 4;
+constexpr int KEY_RADIX = 5;
+constexpr int MAX_ASYMMETRY_SIDE = 2;
+
+int gridIndex(std::initializer_list<int> codes) {
+    int index = 0;
+    for (int c : codes) index = index * CODES + c;
+    return index;
+}
+
+template <typename Grid>
+int gridCell(const Grid& grid, int index, int depth) {
+    if constexpr (std::is_same_v<Grid, int>) {
+        (void)index;
+        (void)depth;
+        return grid;
+    } else {
+        int stride = 1;
+        for (int d = 1; d < depth; ++d) stride *= CODES;
+        return gridCell(grid[index / stride], index % stride, depth - 1);
+    }
+}
+
+void add(loopFeatures& out, table of, int index, int count = 1) {
+    if (count != 0) out.cells.push_back({{of, index}, count});
+}
+
+int hairpinKey(std::span<const int> code, int first, int length) {
+    int key = 0;
+    int weight = 1;
+    for (int p = 0; p < length; ++p) {
+        key += code[first + p] * weight;
+        weight *= KEY_RADIX;
+    }
+    return key;
+}
+
+// The entry the loop terms would take: the first matching one whose bonus is not 0.
+int specialEntry(const specialHairpins& list, int count, int key) {
+    const int last = std::clamp(count, 0, MAX_SPECIAL_HAIRPINS);
+    for (int e = 1; e <= last; ++e)
+        if (list[e][0] == key && list[e][1] != 0) return e;
+    return 0;
+}
+
+void sizeTerm(const paramTables& tables, table of, int n, loopFeatures& out) {
+    if (n <= MAX_LOOP_TABLE) {
+        add(out, of, n);
+        return;
+    }
+    add(out, of, MAX_LOOP_TABLE);
+    out.fixed += static_cast<int>(static_cast<double>(tables.loopExtrapolation) *
+                                  std::log(static_cast<double>(n) / MAX_LOOP_TABLE));
+}
+
+void auTerm(const fold::energyModel& m, int a, int b, loopFeatures& out) {
+    if (m.code[a] == CODE_U || m.code[b] == CODE_U) add(out, table::terminalAu, 0);
+}
+
+void helixEnd(const fold::energyModel& m, int a, int b, int after3, int before5, loopFeatures& out) {
+    auTerm(m, a, b, out);
+    const auto& c = m.code;
+    if (after3 != 0) add(out, table::dangle, gridIndex({c[a], c[b], c[after3]}) * 3 + fold::SIDE_3PRIME);
+    if (before5 != 0) add(out, table::dangle, gridIndex({c[a], c[b], c[before5]}) * 3 + fold::SIDE_5PRIME);
+}
+
+}  // namespace
+
+int cellValue(const paramTables& t, cell c) {
+    switch (c.of) {
+        case table::stack: return gridCell(t.stack, c.index, 4);
+        case table::tstackh: return gridCell(t.tstackh, c.index, 4);
+        case table::tstacki: return gridCell(t.tstacki, c.index, 4);
+        case table::dangle: return t.dangle[c.index / 108][(c.index / 18) % 6][(c.index / 3) % 6][c.index % 3];
+        case table::hairpinLoop: return t.hairpinLoop[c.index];
+        case table::bulgeLoop: return t.bulgeLoop[c.index];
+        case table::internalLoop: return t.internalLoop[c.index];
+        case table::asymmetry: return t.asymmetryPenalty[c.index];
+        case table::int11: return gridCell(t.int11, c.index, 6);
+        case table::int21: return gridCell(t.int21, c.index, 7);
+        case table::int22: return gridCell(t.int22, c.index, 8);
+        case table::tetraloop: return t.tloop[c.index][1];
+        case table::triloop: return t.triloop[c.index][1];
+        case table::terminalAu: return t.terminalAuPenalty;
+        case table::multiOffset: return t.loopConst[5];
+        case table::multiPerUnpaired: return t.loopConst[6];
+        case table::multiPerHelix: return t.loopConst[10];
+    }
+    return 0;
+}
+
+void hairpinFeatures(const fold::energyModel& m, int i, int j, loopFeatures& out) {
+    const paramTables& t = m.tables;
+    const auto& c = m.code;
+    const int s = j - i - 1;
+    out.fixed += t.loopConst[4];
+    if (s == TRILOOP) {
+        add(out, table::hairpinLoop, TRILOOP);
+        auTerm(m, i, j, out);
+        if (int e = specialEntry(t.triloop, t.triloopCount, hairpinKey(c, i, TRILOOP + 2))) add(out, table::triloop, e);
+    } else {
+        add(out, table::tstackh, gridIndex({c[i], c[j], c[i + 1], c[j - 1]}));
+        sizeTerm(t, table::hairpinLoop, s, out);
+        if (s == TETRALOOP)
+            if (int e = specialEntry(t.tloop, t.tloopCount, hairpinKey(c, i, TETRALOOP + 2))) add(out, table::tetraloop, e);
+    }
+    if (c[i] == CODE_G && c[j] == CODE_U && i >= 3 && c[i - 1] == CODE_G && c[i - 2] == CODE_G) out.fixed += t.gggHairpinBonus;
+    bool allC = true;
+    for (int p = i + 1; p < j && allC; ++p) allC = c[p] == CODE_C;
+    if (allC) out.fixed += s == TRILOOP ? t.polyC3 : t.polyCIntercept + s * t.polyCSlope;
+}
+
+void interiorFeatures(const fold::energyModel& m, int i, int j, int ip, int jp, loopFeatures& out) {
+    const paramTables& t = m.tables;
+    const auto& c = m.code;
+    const int s1 = ip - i - 1;
+    const int s2 = j - jp - 1;
+    const int n = s1 + s2;
+    if (n == 0) {
+        add(out, table::stack, gridIndex({c[i], c[j], c[ip], c[jp]}));
+        out.fixed += t.loopConst[1];
+    } else if (s1 == 0 || s2 == 0) {
+        out.fixed += t.loopConst[2];
+        if (n == 1) {
+            add(out, table::stack, gridIndex({c[i], c[j], c[ip], c[jp]}));
+            add(out, table::bulgeLoop, 1);
+        } else {
+            sizeTerm(t, table::bulgeLoop, n, out);
+            auTerm(m, i, j, out);
+            auTerm(m, ip, jp, out);
+        }
+    } else if (s1 == 2 && s2 == 2) {
+        add(out, table::int22, gridIndex({c[i], c[ip], c[j], c[jp], c[i + 1], c[i + 2], c[j - 1], c[j - 2]}));
+    } else if (s1 == 1 && s2 == 2) {
+        add(out, table::int21, gridIndex({c[i], c[j], c[i + 1], c[j - 1], c[jp + 1], c[ip], c[jp]}));
+    } else if (s1 == 2 && s2 == 1) {
+        add(out, table::int21, gridIndex({c[jp], c[ip], c[jp + 1], c[ip - 1], c[i + 1], c[j], c[i]}));
+    } else if (s1 == 1 && s2 == 1) {
+        add(out, table::int11, gridIndex({c[i], c[i + 1], c[ip], c[j], c[j - 1], c[jp]}));
+    } else {
+        add(out, table::tstacki, gridIndex({c[i], c[j], c[i + 1], c[j - 1]}));
+        add(out, table::tstacki, gridIndex({c[jp], c[ip], c[jp + 1], c[ip - 1]}));
+        sizeTerm(t, table::internalLoop, n, out);
+        out.fixed += t.loopConst[3];
+        const int side = std::min({MAX_ASYMMETRY_SIDE, s1, s2});
+        const int steps = std::abs(s1 - s2);
+        if (steps * t.asymmetryPenalty[side] < t.asymmetryMax)
+            add(out, table::asymmetry, side, steps);
+        else
+            out.fixed += t.asymmetryMax;
+    }
+}
+
+void multiClosingFeatures(const fold::energyModel& m, int i, int j, loopFeatures& out) {
+    add(out, table::multiOffset, 0);
+    add(out, table::multiPerHelix, 0);
+    helixEnd(m, i, j, i + 1, j - 1, out);
+}
+
+void multiBranchFeatures(const fold::energyModel& m, int k, int l, loopFeatures& out) {
+    add(out, table::multiPerHelix, 0);
+    helixEnd(m, l, k, l + 1, k - 1, out);
+}
+
+void multiUnpairedFeatures(int unpaired, loopFeatures& out) { add(out, table::multiPerUnpaired, 0, unpaired); }
+
+void exteriorBranchFeatures(const fold::energyModel& m, int k, int l, loopFeatures& out) {
+    helixEnd(m, l, k, l < m.n ? l + 1 : 0, k > 1 ? k - 1 : 0, out);
+}
+
+void structureFeatures(const fold::energyModel& m, std::span<const int> pairs, loopFeatures& out) {
+    const int n = m.n;
+    for (int p = 1; p <= n;) {
+        if (pairs[p] > p) {
+            exteriorBranchFeatures(m, p, pairs[p], out);
+            p = pairs[p] + 1;
+        } else {
+            ++p;
+        }
+    }
+    for (int i = 1; i <= n; ++i) {
+        const int j = pairs[i];
+        if (j <= i) continue;
+        int branches = 0;
+        int unpaired = 0;
+        int first = 0;
+        for (int p = i + 1; p < j;) {
+            if (pairs[p] > p) {
+                if (branches++ == 0) first = p;
+                p = pairs[p] + 1;
+            } else {
+                ++unpaired;
+                ++p;
+            }
+        }
+        if (branches == 0) {
+            hairpinFeatures(m, i, j, out);
+        } else if (branches == 1) {
+            interiorFeatures(m, i, j, first, pairs[first], out);
+        } else {
+            multiClosingFeatures(m, i, j, out);
+            multiUnpairedFeatures(unpaired, out);
+            for (int p = i + 1; p < j;) {
+                if (pairs[p] > p) {
+                    multiBranchFeatures(m, p, pairs[p], out);
+                    p = pairs[p] + 1;
+                } else {
+                    ++p;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace korvane::train

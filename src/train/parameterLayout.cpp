@@ -1,0 +1,196 @@
+#include "train/parameterLayout.h"
+
+#include <array>
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
+#include <type_traits>
+#include <utility>
+
+namespace korvane::train {
+
+namespace {
+
+constexpr std::array<std::pair<int, int>, 6> PAIRS{{{CODE_A, CODE_U},
+                                                    {CODE_C, CODE_G},
+                                                    {CODE_G, CODE_C},
+                                                    {CODE_U, CODE_A},
+                                                    {CODE_G, CODE_U},
+                                                    {CODE_U, CODE_G}}};
+constexpr std::array<int, 4> BASES{CODE_A, CODE_C, CODE_G, CODE_U};
+constexpr int FIRST_INTERNAL_SIZE = 4;  // smaller internal loops are the 1x1, 1x2 and 2x2 tables
+constexpr int MAX_ASYMMETRY_SIDE = 2;
+
+int grid(std::initializer_list<int> codes) {
+    int index = 0;
+    for (int c : codes) index = index * CODES + c;
+    return index;
+}
+
+std::string letters(std::initializer_list<int> codes) {
+    std::string s;
+    for (int c : codes) s += "NACGUI"[c];
+    return s;
+}
+
+template <typename Grid>
+auto& gridRef(Grid& g, int index, int depth) {
+    if constexpr (std::is_arithmetic_v<Grid>) {
+        (void)index;
+        (void)depth;
+        return g;
+    } else {
+        int stride = 1;
+        for (int d = 1; d < depth; ++d) stride *= CODES;
+        return gridRef(g[index / stride], index % stride, depth - 1);
+    }
+}
+
+template <typename T>
+auto& cellRef(T& t, cell c) {
+    switch (c.of) {
+        case table::stack: return gridRef(t.stack, c.index, 4);
+        case table::tstackh: return gridRef(t.tstackh, c.index, 4);
+        case table::tstacki: return gridRef(t.tstacki, c.index, 4);
+        case table::dangle: return t.dangle[c.index / 108][(c.index / 18) % 6][(c.index / 3) % 6][c.index % 3];
+        case table::hairpinLoop: return t.hairpinLoop[c.index];
+        case table::bulgeLoop: return t.bulgeLoop[c.index];
+        case table::internalLoop: return t.internalLoop[c.index];
+        case table::asymmetry: return t.asymmetryPenalty[c.index];
+        case table::int11: return gridRef(t.int11, c.index, 6);
+        case table::int21: return gridRef(t.int21, c.index, 7);
+        case table::int22: return gridRef(t.int22, c.index, 8);
+        case table::tetraloop: return t.tloop[c.index][1];
+        case table::triloop: return t.triloop[c.index][1];
+        case table::terminalAu: return t.terminalAuPenalty;
+        case table::multiOffset: return t.loopConst[5];
+        case table::multiPerUnpaired: return t.loopConst[6];
+        case table::multiPerHelix: return t.loopConst[10];
+    }
+    return t.terminalAuPenalty;
+}
+
+}  // namespace
+
+void parameterLayout::addParameter(std::string name, const std::vector<cell>& cells, bool shift,
+                                   const paramTables& tables) {
+    const int p = size();
+    // A tied group starts at the mean of its cells (they are equal in a consistent set).
+    double start = 0;
+    if (!shift) {
+        for (const cell& c : cells) start += cellValue(tables, c);
+        start /= static_cast<double>(cells.size());
+    }
+    for (const cell& c : cells) {
+        if (slots_.count(key(c))) continue;
+        slots_[key(c)] = {p, shift ? static_cast<double>(cellValue(tables, c)) : 0.0};
+    }
+    names_.push_back(std::move(name));
+    initial_.push_back(start);
+    cells_.push_back(cells);
+}
+
+parameterLayout::parameterLayout(const paramTables& t) {
+    const auto one = [&](std::string name, table of, int index) { addParameter(std::move(name), {{of, index}}, false, t); };
+    for (auto [a, b] : PAIRS)
+        for (auto [c, d] : PAIRS) {
+            // a-b then c-d read from the other strand is d-c then b-a.
+            const cell forward{table::stack, grid({a, b, c, d})};
+            const cell reverse{table::stack, grid({d, c, b, a})};
+            if (slots_.count(key(reverse))) continue;
+            addParameter("stack " + letters({a, b, c, d}), {forward, reverse}, false, t);
+        }
+    for (table mismatch : {table::tstackh, table::tstacki})
+        for (auto [a, b] : PAIRS)
+            for (int x : BASES)
+                for (int y : BASES)
+                    one(std::string(mismatch == table::tstackh ? "hairpin" : "internal") + " mismatch " +
+                            letters({a, b, x, y}),
+                        mismatch, grid({a, b, x, y}));
+    for (auto [a, b] : PAIRS)
+        for (int x : BASES)
+            for (int side : {fold::SIDE_3PRIME, fold::SIDE_5PRIME})
+                one("dangle" + std::to_string(side) + " " + letters({a, b, x}), table::dangle,
+                    grid({a, b, x}) * 3 + side);
+    for (int s = fold::MIN_HAIRPIN; s <= MAX_LOOP_TABLE; ++s) one("hairpin " + std::to_string(s), table::hairpinLoop, s);
+    for (int s = 1; s <= MAX_LOOP_TABLE; ++s) one("bulge " + std::to_string(s), table::bulgeLoop, s);
+    for (int s = FIRST_INTERNAL_SIZE; s <= MAX_LOOP_TABLE; ++s)
+        one("internal " + std::to_string(s), table::internalLoop, s);
+    for (int side = 1; side <= MAX_ASYMMETRY_SIDE; ++side)
+        one("asymmetry " + std::to_string(side), table::asymmetry, side);
+    for (auto [a, b] : PAIRS)
+        for (auto [c, d] : PAIRS)
+            for (int x : BASES)
+                for (int y : BASES) {
+                    // [i][i+1][ip][j][j-1][jp]; turned round, the inner pair closes the loop.
+                    const cell forward{table::int11, grid({a, x, c, b, y, d})};
+                    const cell turned{table::int11, grid({d, y, b, c, x, a})};
+                    if (slots_.count(key(turned))) continue;
+                    addParameter("1x1 " + letters({a, x, c, b, y, d}), {forward, turned}, false, t);
+                }
+    for (auto [a, b] : PAIRS)
+        for (auto [c, d] : PAIRS)
+            for (int x : BASES)
+                for (int y : BASES)
+                    for (int z : BASES)
+                        one("1x2 " + letters({a, b, x, y, z, c, d}), table::int21, grid({a, b, x, y, z, c, d}));
+    std::vector<cell> int22;
+    for (auto [a, b] : PAIRS)
+        for (auto [c, d] : PAIRS)
+            for (int w : BASES)
+                for (int x : BASES)
+                    for (int y : BASES)
+                        for (int z : BASES) int22.push_back({table::int22, grid({a, c, b, d, w, x, y, z})});
+    addParameter("2x2 shift", int22, true, t);
+    for (int e = 1; e <= std::min(t.tloopCount, MAX_SPECIAL_HAIRPINS); ++e)
+        one("tetraloop " + std::to_string(e), table::tetraloop, e);
+    for (int e = 1; e <= std::min(t.triloopCount, MAX_SPECIAL_HAIRPINS); ++e)
+        one("triloop " + std::to_string(e), table::triloop, e);
+    one("terminal AU/GU", table::terminalAu, 0);
+    one("multibranch offset", table::multiOffset, 0);
+    one("multibranch per unpaired", table::multiPerUnpaired, 0);
+    one("multibranch per helix", table::multiPerHelix, 0);
+}
+
+int parameterLayout::parameterOf(cell c) const {
+    const auto it = slots_.find(key(c));
+    return it == slots_.end() ? -1 : it->second.parameter;
+}
+
+template <typename T>
+void parameterLayout::writeInto(const std::vector<double>& theta, T& tables, bool round) const {
+    for (int p = 0; p < size(); ++p)
+        for (const cell& c : cells_[p]) {
+            const slot& at = slots_.at(key(c));
+            const double v = at.base + theta[at.parameter];
+            auto& target = cellRef(tables, c);
+            target = static_cast<std::remove_reference_t<decltype(target)>>(round ? static_cast<double>(std::lround(v)) : v);
+        }
+}
+
+void parameterLayout::write(const std::vector<double>& theta, paramTables& tables) const {
+    writeInto(theta, tables, true);
+}
+
+void parameterLayout::write(const std::vector<double>& theta, realTables& tables) const {
+    writeInto(theta, tables, false);
+}
+
+double parameterLayout::energy(const loopFeatures& f, const std::vector<double>& theta,
+                               const paramTables& tables) const {
+    double e = f.fixed;
+    for (const feature& x : f.cells) {
+        const auto it = slots_.find(key(x.at));
+        e += x.count * (it != slots_.end() ? it->second.base + theta[it->second.parameter] : cellValue(tables, x.at));
+    }
+    return e;
+}
+
+void parameterLayout::accumulate(const loopFeatures& f, double weight, std::vector<double>& gradient) const {
+    for (const feature& x : f.cells) {
+        const int p = parameterOf(x.at);
+        if (p >= 0) gradient[p] += weight * x.count;
+    }
+}
+
+}  // namespace korvane::train

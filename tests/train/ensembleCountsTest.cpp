@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "../fold/bruteForce.h"
+#include "fold/modelEnergy.h"
+#include "rna/sequence.h"
+#include "thermo/parameterSets.h"
+#include "train/ensembleCounts.h"
+
+namespace korvane::train {
+namespace {
+
+// ln Z, p(i, j) and every expected count equal sums over all structures, for parameters moved
+// off the published ones by fractions of a tenth.
+TEST(EnsembleCounts, EqualSumsOverEveryStructure) {
+    const auto turner = loadParameterSet("turner1999");
+    const parameterLayout layout(*turner);
+    std::mt19937 random(17);
+    std::vector<double> theta = layout.initial();
+    for (double& x : theta) x += std::uniform_real_distribution<double>(-8, 8)(random);
+    auto real = realCopy(*turner);
+    layout.write(theta, *real);
+    const double beta = 1.0 / (10.0 * static_cast<double>(real->rtKcal));
+    ensembleCounts ensemble;
+    for (int trial = 0; trial < 12; ++trial) {
+        std::string letters;
+        for (int p = 0; p < 14 + trial % 5; ++p) letters += "GGCCAU"[random() % 6];
+        const rnaSequence s = makeSequence("r", letters);
+        const int n = s.length();
+        const fold::energyModel cells(*turner, s.codes, n);
+        const realModel m(*real, s.codes, n);
+        std::vector<double> counts;
+        const double logZ = ensemble.compute(m, cells, layout, counts);
+
+        double z = 0;
+        std::vector<double> expected(layout.size(), 0.0);
+        std::vector<double> pairs((n + 1) * (n + 1), 0.0);
+        testing::forEachStructure(cells, [&](std::span<const int> structure) {
+            double e = 0;
+            bool allowed = true;
+            fold::forEachLoopTerm(m, structure, [&](double term, int, int) {
+                allowed = allowed && term < INFINITE;
+                e += term;
+            });
+            if (!allowed) return;
+            const double weight = std::exp(-beta * e);
+            z += weight;
+            loopFeatures f;
+            structureFeatures(cells, structure, f);
+            layout.accumulate(f, weight, expected);
+            for (int i = 1; i <= n; ++i)
+                if (structure[i] > i) pairs[i * (n + 1) + structure[i]] += weight;
+        });
+        ASSERT_NEAR(logZ, std::log(z), 1e-10) << letters;
+        for (int p = 0; p < layout.size(); ++p)
+            ASSERT_NEAR(counts[p], expected[p] / z, 1e-9) << layout.name(p) << " " << letters;
+        for (int i = 1; i <= n; ++i)
+            for (int j = i + 1; j <= n; ++j) ASSERT_NEAR(ensemble.probability(i, j), pairs[i * (n + 1) + j] / z, 1e-10);
+    }
+}
+
+}  // namespace
+}  // namespace korvane::train
