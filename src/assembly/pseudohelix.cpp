@@ -59,6 +59,27 @@ bool foldJob::findPseudolelices() {
         }
         return 0;
     };
+    // A member lies on its predecessor's diagonal (start + end) and starts right after it. Stems
+    // of one diagonal never overlap and keep their slot order as they are trimmed, so the only
+    // candidate is the next stem of the same diagonal; where it does not start there, the
+    // search above would find nothing, and is skipped.
+    std::vector<int>& onDiagonal = pseudohelixNextOnDiagonal_;
+    std::vector<int>& lastOnDiagonal = pseudohelixLastOnDiagonal_;
+    onDiagonal.assign(static_cast<size_t>(count) + 2, 0);
+    lastOnDiagonal.assign(2 * static_cast<size_t>(subStructure.nbases) + 3, 0);
+    for (int t = count; t >= 1; --t) {
+        const stem& x = stemPool[t];
+        if (x.start <= 0) continue;
+        const size_t d = static_cast<size_t>(x.start) + static_cast<size_t>(x.end);
+        if (d >= lastOnDiagonal.size()) continue;
+        onDiagonal[t] = lastOnDiagonal[d];
+        lastOnDiagonal[d] = t;
+    }
+    const auto mayFollow = [&](int t, int start) {
+        if (stemPool[t].start <= 0) return true;  // no shortcut for set-aside stems
+        const int next = onDiagonal[t];
+        return next != 0 && stemPool[next].start == start;
+    };
     for (int s = 1; s <= numOfstemsInPool; ++s) {
         // Past the table's size no further rows are recorded.
         if (rows == MAX_NUM_PSEUDOHELICES) break;
@@ -70,7 +91,8 @@ bool foldJob::findPseudolelices() {
         pseudohelixRow& row = pseudoHelicesPool[rows + 1];
         int members = 1;
         row[1] = s;
-        for (int t = nextMember(s + 1, a + c, b - c); t != 0; t = nextMember(t + 1, a + c, b - c)) {
+        for (int t = mayFollow(s, a + c) ? nextMember(s + 1, a + c, b - c) : 0; t != 0;
+             t = mayFollow(t, a + c) ? nextMember(t + 1, a + c, b - c) : 0) {
             // A full row records no further members; the -1 end mark keeps the last entry.
             if (members == MAX_TRUE_STEMS_IN__PSEUDOHELCE - 1) break;
             row[++members] = t;

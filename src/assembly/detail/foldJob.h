@@ -164,6 +164,8 @@ private:
     std::vector<int> searchOutward_;
     std::vector<int> searchPrevious_;
     std::vector<int> pseudohelixRunLast_;  // per slot, the last slot of its run of ascending starts
+    std::vector<int> pseudohelixNextOnDiagonal_;  // per slot, the next slot of the same diagonal
+    std::vector<int> pseudohelixLastOnDiagonal_;  // per diagonal, its first slot while scanning
 
     void scoreReference(int m);
     bool scoreIncremental(int m);
