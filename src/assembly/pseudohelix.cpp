@@ -59,24 +59,30 @@ bool foldJob::findPseudolelices() {
         }
         return 0;
     };
-    // A member lies on its predecessor's diagonal (start + end) and starts right after it. Stems
-    // of one diagonal never overlap and keep their slot order as they are trimmed, so the only
-    // candidate is the next stem of the same diagonal; where it does not start there, the
-    // search above would find nothing, and is skipped.
+    // A member lies on its predecessor's diagonal (start + end) and starts right after it. Where
+    // the stems of each diagonal follow one another without overlap in slot order (as the stem
+    // search makes them, and trimming keeps them), the only candidate is the next stem of the
+    // same diagonal; where that one does not start in place, the search above would find
+    // nothing, and is skipped. Any other pool is searched in full.
     std::vector<int>& onDiagonal = pseudohelixNextOnDiagonal_;
     std::vector<int>& lastOnDiagonal = pseudohelixLastOnDiagonal_;
+    int widest = 0;
+    for (int t = 1; t <= count; ++t)
+        if (stemPool[t].start > 0) widest = std::max(widest, stemPool[t].start + stemPool[t].end);
     onDiagonal.assign(static_cast<size_t>(count) + 2, 0);
-    lastOnDiagonal.assign(2 * static_cast<size_t>(subStructure.nbases) + 3, 0);
+    lastOnDiagonal.assign(static_cast<size_t>(widest) + 1, 0);
+    bool inDiagonalOrder = true;
     for (int t = count; t >= 1; --t) {
         const stem& x = stemPool[t];
         if (x.start <= 0) continue;
-        const size_t d = static_cast<size_t>(x.start) + static_cast<size_t>(x.end);
-        if (d >= lastOnDiagonal.size()) continue;
-        onDiagonal[t] = lastOnDiagonal[d];
+        const int d = x.start + x.end;
+        const int next = lastOnDiagonal[d];
+        if (next != 0 && stemPool[next].start < x.start + x.length) inDiagonalOrder = false;
+        onDiagonal[t] = next;
         lastOnDiagonal[d] = t;
     }
     const auto mayFollow = [&](int t, int start) {
-        if (stemPool[t].start <= 0) return true;  // no shortcut for set-aside stems
+        if (!inDiagonalOrder || stemPool[t].start <= 0) return true;
         const int next = onDiagonal[t];
         return next != 0 && stemPool[next].start == start;
     };
