@@ -39,10 +39,10 @@ int parseCommandLine(int argc, const char* const* argv, foldSettings& settings, 
     app.add_option("--dp", settings.dotBracketFolder, "write one dot-bracket file per record into this folder (NAME.dp)");
     app.add_option("--svg", settings.svgFolder, "write one drawing per record into this folder (NAME.svg)");
     app.add_option("--gamma", settings.engine.gamma,
-                   "mea: weight of a pair's probability against unpaired positions (default 1)")
+                   "mea: weight of a pair's probability against unpaired positions (default 0.5)")
         ->check(CLI::PositiveNumber);
     app.add_option("--threshold", settings.engine.threshold,
-                   "threshknot: least probability of a kept pair (default 0.3)")
+                   "threshknot: least probability of a kept pair (default 0.5)")
         ->check(CLI::Range(0.0, 1.0));
     app.add_option("--bpp", settings.probabilityFolder,
                    "write each record's base-pair and unpaired probabilities into this folder (NAME.bpp)");

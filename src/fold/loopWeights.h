@@ -45,13 +45,17 @@ public:
                 }
             }
         multiUnpaired_ = factor(model.multiPerUnpaired()) * sigma;
+        logSigma_ = std::log(sigma);
+        for (int m = 0; m <= MAX_INTERIOR + 2; ++m) sigmaPower_[m] = std::pow(sigma, m);
+        for (int s1 = 0; s1 <= MAX_INTERIOR; ++s1)
+            for (int r = 0; r <= MAX_INTERIOR - s1; ++r) genericRising_[s1][r] = generic_[s1][MAX_INTERIOR - s1 - r];
     }
 
     double factor(int tenths) const { return std::exp(-beta_ * tenths); }
     double beta() const { return beta_; }
     double sigma() const { return sigma_; }
 
-    double hairpin(int i, int j) const { return factor(m_.hairpin(i, j)) * std::pow(sigma_, j - i + 1); }
+    double hairpin(int i, int j) const { return std::exp(-beta_ * m_.hairpin(i, j) + logSigma_ * (j - i + 1)); }
 
     // Loop closed by i-j around k-l; the size-limited range is the caller's.
     double interior(int i, int j, int k, int l) const {
@@ -60,7 +64,7 @@ public:
         const auto& c = m_.code;
         if (s1 + s2 == 0) return stack_[c[i]][c[j]][c[k]][c[l]];
         if (s1 <= 2 && s2 <= 2 && (s1 + s2 == 1 || (s1 > 0 && s2 > 0)))
-            return factor(m_.interior(i, j, k, l)) * std::pow(sigma_, s1 + s2 + 2);
+            return factor(m_.interior(i, j, k, l)) * sigmaPower_[s1 + s2 + 2];
         if (s1 == 0 || s2 == 0) return bulge_[s1 + s2] * au_[c[i]][c[j]] * au_[c[k]][c[l]];
         return generic_[s1][s2] * mismatch_[c[i]][c[j]][c[i + 1]][c[j - 1]] * mismatch_[c[l]][c[k]][c[l + 1]][c[k - 1]];
     }
@@ -68,6 +72,11 @@ public:
     // The generic internal loop's weight factorises: genericSize(s1, s2) times the mismatch of
     // the closing pair i-j times that of the inner pair k-l (seen from the loop).
     double genericSize(int s1, int s2) const { return generic_[s1][s2]; }
+    // A bulge of size unpaired nucleotides (at least 2) without its two terminal penalties.
+    double bulgeSize(int size) const { return bulge_[size]; }
+    double terminal(int a, int b) const { return au_[m_.code[a]][m_.code[b]]; }
+    // genericSize(s1, 30 - s1 - r) at [r]: rising with the inner pair's 3' end.
+    const double* genericRising(int s1) const { return genericRising_[s1].data(); }
     double outerMismatch(int i, int j) const {
         const auto& c = m_.code;
         return mismatch_[c[i]][c[j]][c[i + 1]][c[j - 1]];
@@ -92,6 +101,9 @@ private:
     std::array<double, MAX_INTERIOR + 1> bulge_{};
     std::array<std::array<double, MAX_INTERIOR + 1>, MAX_INTERIOR + 1> generic_{};
     double multiUnpaired_ = 0.0;
+    double logSigma_ = 0.0;
+    std::array<double, MAX_INTERIOR + 3> sigmaPower_{};
+    std::array<std::array<double, MAX_INTERIOR + 1>, MAX_INTERIOR + 1> genericRising_{};
 };
 
 }  // namespace korvane::fold

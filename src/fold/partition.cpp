@@ -56,39 +56,57 @@ void addScaledSum(double* __restrict to, const double* __restrict a, const doubl
 }  // namespace
 
 // Inner pairs k-l of loops closed by i-j: k - i - 1 = s1 and j - l - 1 = s2 unpaired, s1 + s2 <= 30.
-// Stacks, bulges and the tabulated small loops (both sides at most 2) take the general weight;
-// the rest, the generic internal loops, sum branch-free along each row of the inner table.
+// The stack and the tabulated small loops (both sides at most 2) take the general weight;
+// longer bulges and the generic internal loops factorise and are summed branch-free.
 double partitionFunction::interiorInside(const loopWeights& w, int i, int j) const {
     double special = 0.0;
+    for (int k = i + 1; k <= i + 3; ++k)
+        for (int l = j - 1; l >= j - 3; --l) {
+            const int s1 = k - i - 1;
+            const int s2 = j - l - 1;
+            if ((s1 == 0 && s2 == 2) || (s1 == 2 && s2 == 0) || l - k <= MIN_HAIRPIN) continue;
+            if (const double v = qb_[row(k, l)]; v != 0.0) special += v * w.interior(i, j, k, l);
+        }
+    double bulges = 0.0;
+    const int lowest = std::max(i + 1 + MIN_HAIRPIN + 1, j - 1 - MAX_INTERIOR);
+    for (int l = j - 3; l >= lowest; --l) bulges += w.bulgeSize(j - l - 1) * w.terminal(i + 1, l) * qb_[row(i + 1, l)];
+    const int highest = std::min(i + 1 + MAX_INTERIOR, j - 1 - MIN_HAIRPIN - 1);
+    for (int k = i + 3; k <= highest; ++k) bulges += w.bulgeSize(k - i - 1) * w.terminal(k, j - 1) * qb_[row(k, j - 1)];
     double generic = 0.0;
-    const int kLast = std::min(i + MAX_INTERIOR + 1, j - MIN_BRANCH_SPAN);
-    for (int k = i + 1; k <= kLast; ++k) {
+    const int kLast = std::min(i + MAX_INTERIOR, j - MIN_BRANCH_SPAN);
+    for (int k = i + 2; k <= kLast; ++k) {
         const int s1 = k - i - 1;
         const int lFirst = std::max(k + MIN_HAIRPIN + 1, j - 1 - (MAX_INTERIOR - s1));
-        const int genericTop = s1 == 0 ? lFirst - 1 : (s1 <= 2 ? j - 4 : j - 2);
-        for (int l = j - 1; l > genericTop && l >= lFirst; --l) {
-            const double v = qb_[row(k, l)];
-            if (v != 0.0) special += v * w.interior(i, j, k, l);
-        }
-        const double* in = &inner_[row(k, 0)];
-        double sum = 0.0;
-        for (int l = lFirst; l <= genericTop; ++l) sum += w.genericSize(s1, j - 1 - l) * in[l];
-        generic += sum;
+        const int genericTop = s1 <= 2 ? j - 4 : j - 2;
+        const int lBase = j - 1 - (MAX_INTERIOR - s1);  // l = lBase + r
+        if (genericTop >= lFirst)
+            generic += dot(&inner_[row(k, lFirst)], w.genericRising(s1) + (lFirst - lBase), genericTop - lFirst + 1);
     }
-    return special + (generic != 0.0 ? generic * w.outerMismatch(i, j) : 0.0);
+    return special + bulges * w.terminal(i, j) + generic * w.outerMismatch(i, j);
 }
 
 void partitionFunction::interiorOutside(const loopWeights& w, int i, int j, double out) {
+    for (int k = i + 1; k <= i + 3; ++k)
+        for (int l = j - 1; l >= j - 3; --l) {
+            const int s1 = k - i - 1;
+            const int s2 = j - l - 1;
+            if ((s1 == 0 && s2 == 2) || (s1 == 2 && s2 == 0) || l - k <= MIN_HAIRPIN) continue;
+            if (qb_[row(k, l)] != 0.0) qbOut_[row(k, l)] += out * w.interior(i, j, k, l);
+        }
+    const double bulge = out * w.terminal(i, j);
+    const int lowest = std::max(i + 1 + MIN_HAIRPIN + 1, j - 1 - MAX_INTERIOR);
+    for (int l = j - 3; l >= lowest; --l) qbOut_[row(i + 1, l)] += bulge * w.bulgeSize(j - l - 1) * w.terminal(i + 1, l);
+    const int highest = std::min(i + 1 + MAX_INTERIOR, j - 1 - MIN_HAIRPIN - 1);
+    for (int k = i + 3; k <= highest; ++k) qbOut_[row(k, j - 1)] += bulge * w.bulgeSize(k - i - 1) * w.terminal(k, j - 1);
     const double outer = out * w.outerMismatch(i, j);
-    const int kLast = std::min(i + MAX_INTERIOR + 1, j - MIN_BRANCH_SPAN);
-    for (int k = i + 1; k <= kLast; ++k) {
+    const int kLast = std::min(i + MAX_INTERIOR, j - MIN_BRANCH_SPAN);
+    for (int k = i + 2; k <= kLast; ++k) {
         const int s1 = k - i - 1;
         const int lFirst = std::max(k + MIN_HAIRPIN + 1, j - 1 - (MAX_INTERIOR - s1));
-        const int genericTop = s1 == 0 ? lFirst - 1 : (s1 <= 2 ? j - 4 : j - 2);
-        for (int l = j - 1; l > genericTop && l >= lFirst; --l)
-            if (qb_[row(k, l)] != 0.0) qbOut_[row(k, l)] += out * w.interior(i, j, k, l);
-        double* to = &inner_[row(k, 0)];
-        for (int l = lFirst; l <= genericTop; ++l) to[l] += outer * w.genericSize(s1, j - 1 - l);
+        const int genericTop = s1 <= 2 ? j - 4 : j - 2;
+        const int lBase = j - 1 - (MAX_INTERIOR - s1);
+        if (genericTop >= lFirst)
+            addScaled(&inner_[row(k, lFirst)], w.genericRising(s1) + (lFirst - lBase), outer, genericTop - lFirst + 1);
     }
 }
 

@@ -52,7 +52,7 @@ TEST(engine, failuresAreTyped) {
     EXPECT_EQ(kindOf("ACGUACGU"), static_cast<int>(foldErrorKind::noStem));
     options.stemPoolLimit = 3;
     EXPECT_EQ(kindOf("GGGGGAAAACCCCCAAAGGGGAAAACCCC"), static_cast<int>(foldErrorKind::stemPoolFull));
-    options.algorithm = foldAlgorithm::threshknot;
+    options.algorithm = foldAlgorithm::mfe;
     options.stemPoolLimit = UNLIMITED_STEM_POOL;
     EXPECT_NE(kindOf("GGGGAAAACCCC"), -1);
     EXPECT_THROW(makeSequence("t", "ACGU-"), std::invalid_argument);

@@ -84,7 +84,7 @@ TEST(PartitionFunction, MatchesExhaustiveEnumeration) {
 TEST(PartitionFunction, StaysFiniteOnLongSequences) {
     std::mt19937 random(11);
     partitionFunction pf;
-    for (const auto& [n, alphabet] : {std::pair{700, "GC"}, std::pair{1500, "ACGU"}}) {
+    for (const auto& [n, alphabet] : {std::pair{700, "GC"}, std::pair{1000, "GGCCAU"}}) {
         const rnaSequence s = makeSequence("long", randomLetters(random, n, alphabet));
         const energyModel m(tablesAt(37.0), s.codes, n);
         pf.compute(m);
