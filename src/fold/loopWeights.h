@@ -28,6 +28,13 @@ public:
                     for (int d = 0; d < CODES; ++d) {
                         stack_[a][b][c][d] = factor(t.stack[a][b][c][d] + t.loopConst[1]) * sigma * sigma;
                         mismatch_[a][b][c][d] = factor(t.tstacki[a][b][c][d]);
+                        // Helix end a-b with c after a and d before b, as model.h's helixEnd.
+                        const int end = t.pairAuPenalty(a, b) + t.dangle[a][b][c][SIDE_3PRIME] + t.dangle[a][b][d][SIDE_5PRIME];
+                        multiClosing_[a][b][c][d] = factor(model.multiOffset() + model.multiPerHelix() + end) * sigma * sigma;
+                        multiBranch_[a][b][c][d] = factor(model.multiPerHelix() + end);
+                        exterior_[a][b][c][d] = factor(end);
+                        bulgeOne_[a][b][c][d] = factor(t.stack[a][b][c][d] + t.bulgeLoop[1] + t.loopConst[2]) *
+                                                std::pow(sigma, 3);
                     }
         for (int a = 0; a < CODES; ++a)
             for (int b = 0; b < CODES; ++b) au_[a][b] = factor(t.pairAuPenalty(a, b));
@@ -63,6 +70,7 @@ public:
         const int s2 = j - l - 1;
         const auto& c = m_.code;
         if (s1 + s2 == 0) return stack_[c[i]][c[j]][c[k]][c[l]];
+        if (s1 + s2 == 1) return bulgeOne_[c[i]][c[j]][c[k]][c[l]];
         if (s1 <= 2 && s2 <= 2 && (s1 + s2 == 1 || (s1 > 0 && s2 > 0)))
             return factor(m_.interior(i, j, k, l)) * sigmaPower_[s1 + s2 + 2];
         if (s1 == 0 || s2 == 0) return bulge_[s1 + s2] * au_[c[i]][c[j]] * au_[c[k]][c[l]];
@@ -86,10 +94,21 @@ public:
         return mismatch_[c[l]][c[k]][c[l + 1]][c[k - 1]];
     }
 
-    double multiClosing(int i, int j) const { return factor(m_.multiClosing(i, j)) * sigma_ * sigma_; }
-    double multiBranch(int k, int l) const { return factor(m_.multiBranch(k, l)); }
+    double multiClosing(int i, int j) const {
+        const auto& c = m_.code;
+        return multiClosing_[c[i]][c[j]][c[i + 1]][c[j - 1]];
+    }
+    // 1 < k, l < n: a branch always has its neighbours inside the closing pair.
+    double multiBranch(int k, int l) const {
+        const auto& c = m_.code;
+        return multiBranch_[c[l]][c[k]][c[l + 1]][c[k - 1]];
+    }
     double multiUnpaired() const { return multiUnpaired_; }
-    double exteriorBranch(int k, int l) const { return factor(m_.exteriorBranch(k, l)); }
+    double exteriorBranch(int k, int l) const {
+        const auto& c = m_.code;
+        if (k == 1 || l == m_.n) return factor(m_.exteriorBranch(k, l));
+        return exterior_[c[l]][c[k]][c[l + 1]][c[k - 1]];
+    }
 
 private:
     const energyModel& m_;
@@ -97,6 +116,10 @@ private:
     double beta_ = 0.0;  // 1 / RT in 1 / (tenths of kcal/mol)
     weightGrid stack_{};
     weightGrid mismatch_{};
+    weightGrid multiClosing_{};  // by the closing pair's codes and the two inside it
+    weightGrid multiBranch_{};   // by the branch's codes (3' first) and its outer neighbours
+    weightGrid exterior_{};
+    weightGrid bulgeOne_{};
     std::array<std::array<double, CODES>, CODES> au_{};
     std::array<double, MAX_INTERIOR + 1> bulge_{};
     std::array<std::array<double, MAX_INTERIOR + 1>, MAX_INTERIOR + 1> generic_{};
