@@ -267,7 +267,7 @@ void partitionFunction::compute(const energyModel& model) {
 }
 
 double partitionFunction::ensembleEnergy() const {
-    return -static_cast<double>(model_ ? model_->tables.rtKcal : RT_KCAL_37) * logZ_;
+    return -static_cast<double>(model_ ? model_->tables.rtKcal : RT_KCAL_37) * logZ_ + 0.0;  // never -0
 }
 
 double partitionFunction::probability(int i, int j) const {
