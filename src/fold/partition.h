@@ -15,6 +15,8 @@
 
 namespace korvane::fold {
 
+class loopWeights;
+
 struct pairProbability {
     int i;  // 1-based, i < j
     int j;
@@ -72,8 +74,8 @@ private:
     void allocate(int n);
     bool inside();  // false when the scale must change
     void outside();
-    double interiorInside(const class loopWeights& w, int i, int j) const;
-    void interiorOutside(const class loopWeights& w, int i, int j, double out);
+    double interiorInside(const loopWeights& w, int i, int j) const;
+    void interiorOutside(const loopWeights& w, int i, int j, double out);
 };
 
 }  // namespace korvane::fold
