@@ -38,6 +38,20 @@ int parseCommandLine(int argc, const char* const* argv, foldSettings& settings, 
     app.add_option("--ct", settings.ctFolder, "write one connectivity table per record into this folder (NAME.ct)");
     app.add_option("--dp", settings.dotBracketFolder, "write one dot-bracket file per record into this folder (NAME.dp)");
     app.add_option("--svg", settings.svgFolder, "write one drawing per record into this folder (NAME.svg)");
+    app.add_option("--gamma", settings.engine.gamma,
+                   "mea: weight of a pair's probability against unpaired positions (default 0.5)")
+        ->check(CLI::PositiveNumber);
+    app.add_option("--threshold", settings.engine.threshold,
+                   "threshknot: least probability of a kept pair (default 0.5)")
+        ->check(CLI::Range(0.0, 1.0));
+    app.add_option("--bpp", settings.probabilityFolder,
+                   "write each record's base-pair and unpaired probabilities into this folder (NAME.bpp)");
+    app.add_option("--dotplot", settings.dotPlotFolder,
+                   "write each record's dot plot into this folder (NAME.dotplot.svg)");
+    app.add_option("--sample", settings.engine.samples,
+                   "print this many structures drawn from the Boltzmann ensemble after each block")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--seed", settings.engine.seed, "seed of --sample (default 1): the same seed draws the same structures");
     const std::map<std::string, drawingLayout> layouts = {{"radiate", drawingLayout::radiate},
                                                                {"arc", drawingLayout::arc}};
     app.add_option("--layout", settings.layout,
@@ -61,6 +75,7 @@ int parseCommandLine(int argc, const char* const* argv, foldSettings& settings, 
         const int status = app.exit(error, out, err);
         return status == 0 ? EXIT_ALL_FOLDED : EXIT_USAGE;
     }
+    if (!settings.probabilityFolder.empty() || !settings.dotPlotFolder.empty()) settings.engine.probabilities = true;
     if (settings.engine.maxSpan != 0 && settings.engine.algorithm != foldAlgorithm::mfe) {
         err << "korvane-fold: --max-span goes with --algorithm mfe\n";
         return EXIT_USAGE;

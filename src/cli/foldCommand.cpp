@@ -16,8 +16,10 @@
 #include "cli/progressMeter.h"
 #include "layout/layout.h"
 #include "output/drawing.h"
+#include "output/ensembleOutput.h"
 #include "output/output.h"
 #include "output/outputTarget.h"
+#include "fold/modelEnergy.h"
 #include "rna/recordReader.h"
 
 namespace korvane::cli {
@@ -62,6 +64,28 @@ std::string radiatePicture(const rnaSequence& sequence, const foldResult& result
     return layout::radiateSvg(layout::layOutPlanar(result.pairs), drawing);
 }
 
+// Expected fraction of positions whose state the structure gets right: pairs count 2 p each,
+// unpaired positions their probability of being unpaired (pairs under the listed floor count 0).
+double expectedAccuracy(const foldResult& result, int n) {
+    if (n == 0) return 1.0;
+    double sum = 0.0;
+    for (int i = 1; i <= n; ++i) {
+        const int j = result.pairs[i];
+        if (j == 0) {
+            sum += 1.0 - result.pairedProbability[i];
+            continue;
+        }
+        const int a = std::min(i, j);
+        const int b = std::max(i, j);
+        const auto found = std::lower_bound(result.pairProbabilities.begin(), result.pairProbabilities.end(),
+                                            std::pair{a, b}, [](const foldResult::pairProbability& x, std::pair<int, int> y) {
+                                                return std::pair{x.i, x.j} < y;
+                                            });
+        if (found != result.pairProbabilities.end() && found->i == a && found->j == b) sum += found->p;
+    }
+    return sum / n;
+}
+
 class folder {
 public:
     folder(const foldSettings& settings, const paramTables& tables) : settings_(settings), tables_(tables) {}
@@ -94,8 +118,17 @@ public:
                           threadCpuMilliseconds() - started);
             job.complaints += std::string(PROGRAM) + ": stats\t" + sequence.title + figures;
         }
-        job.printed = ">" + sequence.title + "\n" + sequence.letters + "\n" + structureLine(result.pairs, n, result.energy);
+        job.printed = ">" + sequence.title + "\n" + sequence.letters + "\n";
+        if (result.hasEnsemble)
+            job.printed += ensembleStructureLine(result.pairs, n, result.energy, result.ensembleEnergy,
+                                                 expectedAccuracy(result, n));
+        else
+            job.printed += structureLine(result.pairs, n, result.energy);
+        const fold::energyModel model(tables_, sequence.codes, n);
+        for (const std::vector<int>& drawn : result.sampled)
+            job.printed += structureLine(drawn, n, fold::evaluateStructure(model, drawn).energy);
         writeFiles(job, sequence, result);
+        writeEnsembleFiles(job, sequence, result);
     }
 
 private:
@@ -128,6 +161,27 @@ private:
                 failed(path);
             }
         }
+    }
+
+    void writeEnsembleFiles(recordJob& job, const rnaSequence& sequence, const foldResult& result) const {
+        if (!result.hasEnsemble || (settings_.probabilityFolder.empty() && settings_.dotPlotFolder.empty())) return;
+        std::vector<pairWeight> pairs;
+        pairs.reserve(result.pairProbabilities.size());
+        for (const auto& pair : result.pairProbabilities) pairs.push_back({pair.i, pair.j, pair.p});
+        const std::string base = "/" + job.outputName;
+        auto write = [&](const std::string& path, const std::string& bytes) {
+            if (!replaceFile(path, bytes)) {
+                job.complaints += complaint(job, "cannot write " + path);
+                job.skipped = true;
+            }
+        };
+        if (!settings_.probabilityFolder.empty())
+            write(settings_.probabilityFolder + base + ".bpp",
+                  probabilityTable(sequence.title, sequence.length(), pairs, result.pairedProbability,
+                                   result.ensembleEnergy));
+        if (!settings_.dotPlotFolder.empty())
+            write(settings_.dotPlotFolder + base + ".dotplot.svg",
+                  dotPlotSvg(sequence.title, sequence.letters, pairs, result.pairs));
     }
 };
 
@@ -184,6 +238,13 @@ bool prepareFolder(const std::string& folder, std::ostream& err) {
 
 }  // namespace
 
+std::string ensembleStructureLine(const std::vector<int>& pairs, int n, int energyTenths, double ensembleEnergy,
+                                  double accuracy) {
+    char figures[64];
+    std::snprintf(figures, sizeof figures, " (%6.2f) [%6.2f] {%.3f}\n", energyTenths / 10.0, ensembleEnergy, accuracy);
+    return bracketNotation(pairs, n) + figures;
+}
+
 std::string structureLine(const std::vector<int>& pairs, int n, int energyTenths) {
     char energy[32];
     std::snprintf(energy, sizeof energy, " (%6.2f)\n", energyTenths / 10.0);
@@ -191,7 +252,8 @@ std::string structureLine(const std::vector<int>& pairs, int n, int energyTenths
 }
 
 int runFold(const foldSettings& settings, const paramTables& tables, std::ostream& out, std::ostream& err) {
-    for (const std::string* folderName : {&settings.ctFolder, &settings.dotBracketFolder, &settings.svgFolder})
+    for (const std::string* folderName : {&settings.ctFolder, &settings.dotBracketFolder, &settings.svgFolder,
+                                          &settings.probabilityFolder, &settings.dotPlotFolder})
         if (!prepareFolder(*folderName, err)) return EXIT_SOMETHING_SKIPPED;
     std::vector<std::string> inputs = settings.inputs;
     if (inputs.empty()) inputs.push_back(STANDARD_INPUT);
@@ -223,7 +285,9 @@ int runFold(const foldSettings& settings, const paramTables& tables, std::ostrea
         jobs.clear();
     };
 
-    const bool namesNeeded = !settings.ctFolder.empty() || !settings.dotBracketFolder.empty() || !settings.svgFolder.empty();
+    const bool namesNeeded = !settings.ctFolder.empty() || !settings.dotBracketFolder.empty() ||
+                             !settings.svgFolder.empty() || !settings.probabilityFolder.empty() ||
+                             !settings.dotPlotFolder.empty();
     for (const std::string& path : inputs) {
         std::ifstream file;
         std::istream* in = &std::cin;

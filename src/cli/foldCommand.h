@@ -28,6 +28,8 @@ struct foldSettings {
     std::string ctFolder;
     std::string dotBracketFolder;
     std::string svgFolder;
+    std::string probabilityFolder;  // --bpp
+    std::string dotPlotFolder;      // --dotplot
     drawingLayout layout = drawingLayout::radiate;
     bool quiet = false;
     bool stats = false;  // one line of figures per record on standard error
@@ -38,5 +40,10 @@ int runFold(const foldSettings& settings, const paramTables& tables, std::ostrea
 
 // One record's line of standard output for a structure: "((...)) ( -1.20)".
 std::string structureLine(const std::vector<int>& pairs, int n, int energyTenths);
+
+// The same with the ensemble: "((...)) ( -1.20) [ -1.85] {0.912}", the ensemble free energy in
+// kcal/mol and the structure's expected accuracy.
+std::string ensembleStructureLine(const std::vector<int>& pairs, int n, int energyTenths, double ensembleEnergy,
+                                  double accuracy);
 
 }  // namespace korvane::cli

@@ -26,8 +26,8 @@ struct foldOptions {
     int stemPoolLimit = UNLIMITED_STEM_POOL;
     int beam = 0;             // mfe: 0 exact, otherwise the beam width
     int maxSpan = 0;          // mfe: 0 any pair, otherwise the longest j - i a pair i-j may span
-    double gamma = 1.0;       // mea
-    double threshold = 0.3;   // threshknot
+    double gamma = 0.5;       // mea; chosen on the training data's valid molecules (bench/decoding-grid)
+    double threshold = 0.5;   // threshknot; chosen the same way
     bool probabilities = false;  // compute base-pair probabilities for any algorithm
     int samples = 0;             // structures drawn from the ensemble
     std::uint64_t seed = 1;
