@@ -199,18 +199,27 @@ def test_bad_names_raise_value_error():
         korvane.energy("GGGGAAAACCCC", "((((....))))", model="nearest")
 
 
-def test_bpp_gives_probabilities_or_says_why_not():
+@needs_fold
+def test_bpp_equals_korvane_folds_table(tmp_path):
     sequence = "GGGGAAAACCCCAUGGGAAACCCAU"
-    try:
-        matrix = korvane.bpp(sequence)
-    except NotImplementedError as error:
-        assert "probabilities" in str(error) or "not available" in str(error)
-        return
+    matrix = korvane.bpp(sequence)
     n = len(sequence)
     assert matrix.shape == (n + 1, n + 1)
     assert (matrix == matrix.T).all()
     assert not matrix[0].any()
     assert (matrix.sum(axis=0)[1:] <= 1.0 + 1e-9).all()
+    subprocess.run([FOLD, "-q", "--bpp", str(tmp_path)], input=">s\n%s\n" % sequence, text=True, check=True)
+    listed = {}
+    for line in (tmp_path / "s.bpp").read_text().splitlines():
+        if line.startswith("# unpaired"):
+            break
+        if not line.startswith("#"):
+            i, j, p = line.split()
+            listed[(int(i), int(j))] = float(p)
+    assert listed
+    for (i, j), p in listed.items():
+        assert abs(matrix[i, j] - p) <= 5e-7, (i, j)
+    assert all(matrix[i, j] < 1e-5 for i in range(1, n + 1) for j in range(i + 1, n + 1) if (i, j) not in listed)
 
 
 def test_bad_structures_raise_value_error():
