@@ -85,4 +85,23 @@ std::unique_ptr<paramTables> loadParameterSet(const std::string& nameOrFolder, d
     return loader.releaseTables();
 }
 
+parameterTexts parameterSetTexts(const std::string& nameOrFolder, bool enthalpy) {
+    parameterTexts texts;
+    parameterPaths names;
+    if (const detail::embeddedParameterSet* set = findBuiltin(nameOrFolder)) {
+        if (!builtinTexts(*set, enthalpy, texts, names))
+            throw parameterError("the parameter set " + nameOrFolder + " has no " + (enthalpy ? "enthalpies" : "free energies"));
+        return texts;
+    }
+    buildParameterPaths(names, nameOrFolder + "/", true, enthalpy);
+    for (int k = 0; k < PARAMETER_FILE_COUNT; ++k) {
+        std::ifstream in(names[k], std::ios::binary);
+        if (!in) throw parameterError("cannot read " + names[k]);
+        std::ostringstream all;
+        all << in.rdbuf();
+        texts[k] = all.str();
+    }
+    return texts;
+}
+
 }  // namespace korvane

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "thermo/paramTables.h"
+#include "thermo/parameterReader.h"
 
 namespace korvane {
 
@@ -23,5 +24,9 @@ std::vector<std::string> builtinParameterSets();
 // The tables of a built-in set (by name) or of a folder holding the nineteen files (a name with
 // a '/' in it, or an existing folder), adjusted to celsius. Throws parameterError saying why.
 std::unique_ptr<paramTables> loadParameterSet(const std::string& nameOrFolder, double celsius = DEFAULT_CELSIUS);
+
+// The files of a built-in set or of a folder, as texts: the free energies, or the enthalpies.
+// Throws parameterError when the set or a file is missing.
+parameterTexts parameterSetTexts(const std::string& nameOrFolder, bool enthalpy);
 
 }  // namespace korvane
