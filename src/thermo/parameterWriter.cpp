@@ -106,7 +106,10 @@ parameterTexts rewriteParameterTexts(const parameterTexts& texts, const paramTab
     // Replace from the back of each file so that earlier offsets stay valid.
     for (auto it = replaced.rbegin(); it != replaced.rend(); ++it) {
         const token& t = tokens[it->first];
-        out[t.file].replace(t.at, t.length, tenthsText(it->second));
+        std::string text = tenthsText(it->second);
+        // Right-aligned in the old token's width, so that columns stay lined up.
+        if (text.size() < t.length) text.insert(0, t.length - text.size(), ' ');
+        out[t.file].replace(t.at, t.length, text);
     }
     const auto check = read(out);
     for (size_t w = 0; w < words; ++w)
