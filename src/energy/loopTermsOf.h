@@ -47,14 +47,21 @@ inline int hairpinKey(std::span<const int> code, int first, int length) {
     return key;
 }
 
-// An entry with energy 0 does not count as a match; the first counting match wins.
+// The entry of a special hairpin list that applies to key, 0 for none: an entry with energy 0
+// does not count as a match; the first counting match wins.
 template <typename List>
-auto specialHairpinBonus(const List& list, int count, int key) -> std::remove_cvref_t<decltype(list[0][1])> {
+int specialHairpinEntry(const List& list, int count, int key) {
     const int last = std::clamp(count, 0, MAX_SPECIAL_HAIRPINS);
     for (int e = 1; e <= last; ++e) {
-        if (list[e][0] == key && list[e][1] != 0) return list[e][1];
+        if (list[e][0] == key && list[e][1] != 0) return e;
     }
     return 0;
+}
+
+template <typename List>
+auto specialHairpinBonus(const List& list, int count, int key) -> std::remove_cvref_t<decltype(list[0][1])> {
+    const int e = specialHairpinEntry(list, count, key);
+    return e == 0 ? 0 : list[e][1];
 }
 
 template <typename T>

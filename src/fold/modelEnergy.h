@@ -9,14 +9,15 @@
 
 namespace korvane::fold {
 
-// Calls visit(term, i, j) with the term of every loop of a nested structure: i-j its closing
-// pair, or 0-0 for each helix of the exterior loop. pairs: 1-based, model.n + 1 entries.
-template <typename Model, typename Visit>
-void forEachLoopTerm(const Model& model, std::span<const int> pairs, Visit&& visit) {
-    const int n = model.n;
+// Walks the loops of a nested structure (pairs: 1-based, n + 1 entries), calling on walker:
+// exterior(k, l) for each helix of the exterior loop, then for each pair i-j in 5' order
+// hairpin(i, j), interior(i, j, k, l), or multiClosing(i, j, unpaired), multiBranch(i, j, k, l)
+// for each of its branches and multiEnd(i, j).
+template <typename Walker>
+void walkLoops(std::span<const int> pairs, int n, Walker& walker) {
     for (int p = 1; p <= n;) {
         if (pairs[p] > p) {
-            visit(model.exteriorBranch(p, pairs[p]), 0, 0);
+            walker.exterior(p, pairs[p]);
             p = pairs[p] + 1;
         } else {
             ++p;
@@ -38,22 +39,40 @@ void forEachLoopTerm(const Model& model, std::span<const int> pairs, Visit&& vis
             }
         }
         if (branches == 0) {
-            visit(model.hairpin(i, j), i, j);
+            walker.hairpin(i, j);
         } else if (branches == 1) {
-            visit(model.interior(i, j, first, pairs[first]), i, j);
+            walker.interior(i, j, first, pairs[first]);
         } else {
-            auto loop = model.multiClosing(i, j) + unpaired * model.multiPerUnpaired();
+            walker.multiClosing(i, j, unpaired);
             for (int p = i + 1; p < j;) {
                 if (pairs[p] > p) {
-                    loop += model.multiBranch(p, pairs[p]);
+                    walker.multiBranch(i, j, p, pairs[p]);
                     p = pairs[p] + 1;
                 } else {
                     ++p;
                 }
             }
-            visit(loop, i, j);
+            walker.multiEnd(i, j);
         }
     }
+}
+
+// Calls visit(term, i, j) with the term of every loop of a nested structure: i-j its closing
+// pair, or 0-0 for each helix of the exterior loop.
+template <typename Model, typename Visit>
+void forEachLoopTerm(const Model& model, std::span<const int> pairs, Visit&& visit) {
+    struct termWalker {
+        const Model& m;
+        Visit& visit;
+        typename Model::value multi{};
+        void exterior(int k, int l) { visit(m.exteriorBranch(k, l), 0, 0); }
+        void hairpin(int i, int j) { visit(m.hairpin(i, j), i, j); }
+        void interior(int i, int j, int k, int l) { visit(m.interior(i, j, k, l), i, j); }
+        void multiClosing(int i, int j, int unpaired) { multi = m.multiClosing(i, j) + unpaired * m.multiPerUnpaired(); }
+        void multiBranch(int, int, int k, int l) { multi += m.multiBranch(k, l); }
+        void multiEnd(int i, int j) { visit(multi, i, j); }
+    } walker{model, visit};
+    walkLoops(pairs, model.n, walker);
 }
 
 // pairs: 1-based partner table of model.n + 1 entries (0 = unpaired).

@@ -15,19 +15,19 @@ constexpr int MAX_SPECIAL_HAIRPINS = 200;
 constexpr float RT_KCAL_37 = 0.61633f;  // R*T in kcal/mol at 310.15 K
 
 namespace detail {
-template <int D>
+template <int D, typename V>
 struct codeGridOf {
-    using type = std::array<typename codeGridOf<D - 1>::type, CODES>;
+    using type = std::array<typename codeGridOf<D - 1, V>::type, CODES>;
 };
-template <>
-struct codeGridOf<1> {
-    using type = std::array<int, CODES>;
+template <typename V>
+struct codeGridOf<1, V> {
+    using type = std::array<V, CODES>;
 };
 }  // namespace detail
 
-// D-dimensional dense table with CODES entries per dimension.
-template <int D>
-using codeGrid = typename detail::codeGridOf<D>::type;
+// D-dimensional dense table with CODES entries per dimension, of V (tenths of kcal/mol).
+template <int D, typename V = int>
+using codeGrid = typename detail::codeGridOf<D, V>::type;
 
 // Special-hairpin list: [n][0] key (base-5 digits, 5' nucleotide least significant), [n][1] energy; n = 1..200.
 using specialHairpins = std::array<std::array<int, 2>, MAX_SPECIAL_HAIRPINS + 1>;

@@ -1,5 +1,7 @@
 #include "train/loopFeatures.h"
 
+#include "fold/modelEnergy.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -12,7 +14,6 @@ namespace {
 
 constexpr int TRILOOP = 3;
 constexpr int TETRALOOP = 4;
-constexpr int KEY_RADIX = 5;
 constexpr int MAX_ASYMMETRY_SIDE = 2;
 
 int gridIndex(std::initializer_list<int> codes) {
@@ -21,39 +22,8 @@ int gridIndex(std::initializer_list<int> codes) {
     return index;
 }
 
-template <typename Grid>
-int gridCell(const Grid& grid, int index, int depth) {
-    if constexpr (std::is_same_v<Grid, int>) {
-        (void)index;
-        (void)depth;
-        return grid;
-    } else {
-        int stride = 1;
-        for (int d = 1; d < depth; ++d) stride *= CODES;
-        return gridCell(grid[index / stride], index % stride, depth - 1);
-    }
-}
-
 void add(loopFeatures& out, table of, int index, int count = 1) {
     if (count != 0) out.cells.push_back({{of, index}, count});
-}
-
-int hairpinKey(std::span<const int> code, int first, int length) {
-    int key = 0;
-    int weight = 1;
-    for (int p = 0; p < length; ++p) {
-        key += code[first + p] * weight;
-        weight *= KEY_RADIX;
-    }
-    return key;
-}
-
-// The entry the loop terms would take: the first matching one whose bonus is not 0.
-int specialEntry(const specialHairpins& list, int count, int key) {
-    const int last = std::clamp(count, 0, MAX_SPECIAL_HAIRPINS);
-    for (int e = 1; e <= last; ++e)
-        if (list[e][0] == key && list[e][1] != 0) return e;
-    return 0;
 }
 
 void sizeTerm(const paramTables& tables, table of, int n, loopFeatures& out) {
@@ -79,28 +49,7 @@ void helixEnd(const fold::energyModel& m, int a, int b, int after3, int before5,
 
 }  // namespace
 
-int cellValue(const paramTables& t, cell c) {
-    switch (c.of) {
-        case table::stack: return gridCell(t.stack, c.index, 4);
-        case table::tstackh: return gridCell(t.tstackh, c.index, 4);
-        case table::tstacki: return gridCell(t.tstacki, c.index, 4);
-        case table::dangle: return t.dangle[c.index / 108][(c.index / 18) % 6][(c.index / 3) % 6][c.index % 3];
-        case table::hairpinLoop: return t.hairpinLoop[c.index];
-        case table::bulgeLoop: return t.bulgeLoop[c.index];
-        case table::internalLoop: return t.internalLoop[c.index];
-        case table::asymmetry: return t.asymmetryPenalty[c.index];
-        case table::int11: return gridCell(t.int11, c.index, 6);
-        case table::int21: return gridCell(t.int21, c.index, 7);
-        case table::int22: return gridCell(t.int22, c.index, 8);
-        case table::tetraloop: return t.tloop[c.index][1];
-        case table::triloop: return t.triloop[c.index][1];
-        case table::terminalAu: return t.terminalAuPenalty;
-        case table::multiOffset: return t.loopConst[5];
-        case table::multiPerUnpaired: return t.loopConst[6];
-        case table::multiPerHelix: return t.loopConst[10];
-    }
-    return 0;
-}
+int cellValue(const paramTables& t, cell c) { return cellOf(t, c); }
 
 void hairpinFeatures(const fold::energyModel& m, int i, int j, loopFeatures& out) {
     const paramTables& t = m.tables;
@@ -110,12 +59,12 @@ void hairpinFeatures(const fold::energyModel& m, int i, int j, loopFeatures& out
     if (s == TRILOOP) {
         add(out, table::hairpinLoop, TRILOOP);
         auTerm(m, i, j, out);
-        if (int e = specialEntry(t.triloop, t.triloopCount, hairpinKey(c, i, TRILOOP + 2))) add(out, table::triloop, e);
+        if (int e = loopTerms::specialHairpinEntry(t.triloop, t.triloopCount, loopTerms::hairpinKey(c, i, TRILOOP + 2))) add(out, table::triloop, e);
     } else {
         add(out, table::tstackh, gridIndex({c[i], c[j], c[i + 1], c[j - 1]}));
         sizeTerm(t, table::hairpinLoop, s, out);
         if (s == TETRALOOP)
-            if (int e = specialEntry(t.tloop, t.tloopCount, hairpinKey(c, i, TETRALOOP + 2))) add(out, table::tetraloop, e);
+            if (int e = loopTerms::specialHairpinEntry(t.tloop, t.tloopCount, loopTerms::hairpinKey(c, i, TETRALOOP + 2))) add(out, table::tetraloop, e);
     }
     if (c[i] == CODE_G && c[j] == CODE_U && i >= 3 && c[i - 1] == CODE_G && c[i - 2] == CODE_G) out.fixed += t.gggHairpinBonus;
     bool allC = true;
@@ -182,47 +131,20 @@ void exteriorBranchFeatures(const fold::energyModel& m, int k, int l, loopFeatur
 }
 
 void structureFeatures(const fold::energyModel& m, std::span<const int> pairs, loopFeatures& out) {
-    const int n = m.n;
-    for (int p = 1; p <= n;) {
-        if (pairs[p] > p) {
-            exteriorBranchFeatures(m, p, pairs[p], out);
-            p = pairs[p] + 1;
-        } else {
-            ++p;
-        }
-    }
-    for (int i = 1; i <= n; ++i) {
-        const int j = pairs[i];
-        if (j <= i) continue;
-        int branches = 0;
-        int unpaired = 0;
-        int first = 0;
-        for (int p = i + 1; p < j;) {
-            if (pairs[p] > p) {
-                if (branches++ == 0) first = p;
-                p = pairs[p] + 1;
-            } else {
-                ++unpaired;
-                ++p;
-            }
-        }
-        if (branches == 0) {
-            hairpinFeatures(m, i, j, out);
-        } else if (branches == 1) {
-            interiorFeatures(m, i, j, first, pairs[first], out);
-        } else {
+    struct featureWalker {
+        const fold::energyModel& m;
+        loopFeatures& out;
+        void exterior(int k, int l) { exteriorBranchFeatures(m, k, l, out); }
+        void hairpin(int i, int j) { hairpinFeatures(m, i, j, out); }
+        void interior(int i, int j, int k, int l) { interiorFeatures(m, i, j, k, l, out); }
+        void multiClosing(int i, int j, int unpaired) {
             multiClosingFeatures(m, i, j, out);
             multiUnpairedFeatures(unpaired, out);
-            for (int p = i + 1; p < j;) {
-                if (pairs[p] > p) {
-                    multiBranchFeatures(m, p, pairs[p], out);
-                    p = pairs[p] + 1;
-                } else {
-                    ++p;
-                }
-            }
         }
-    }
+        void multiBranch(int, int, int k, int l) { multiBranchFeatures(m, k, l, out); }
+        void multiEnd(int, int) {}
+    } walker{m, out};
+    fold::walkLoops(pairs, m.n, walker);
 }
 
 }  // namespace korvane::train

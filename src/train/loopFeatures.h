@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <type_traits>
 #include <vector>
 
 #include "fold/model.h"
@@ -54,6 +55,47 @@ struct loopFeatures {
         fixed = 0;
     }
 };
+
+namespace detail {
+template <typename Grid>
+auto& gridCell(Grid& g, int index, int depth) {
+    if constexpr (std::is_arithmetic_v<std::remove_const_t<Grid>>) {
+        return g;
+    } else {
+        int stride = 1;
+        for (int d = 1; d < depth; ++d) stride *= CODES;
+        return gridCell(g[index / stride], index % stride, depth - 1);
+    }
+}
+}  // namespace detail
+
+// The cell c of tables (paramTables or a table set with its names), as a reference.
+template <typename T>
+auto& cellOf(T& t, cell c) {
+    constexpr int DANGLE_A = CODES * CODES * 3;
+    constexpr int DANGLE_B = CODES * 3;
+    switch (c.of) {
+        case table::stack: return detail::gridCell(t.stack, c.index, 4);
+        case table::tstackh: return detail::gridCell(t.tstackh, c.index, 4);
+        case table::tstacki: return detail::gridCell(t.tstacki, c.index, 4);
+        case table::dangle:
+            return t.dangle[c.index / DANGLE_A][(c.index / DANGLE_B) % CODES][(c.index / 3) % CODES][c.index % 3];
+        case table::hairpinLoop: return t.hairpinLoop[c.index];
+        case table::bulgeLoop: return t.bulgeLoop[c.index];
+        case table::internalLoop: return t.internalLoop[c.index];
+        case table::asymmetry: return t.asymmetryPenalty[c.index];
+        case table::int11: return detail::gridCell(t.int11, c.index, 6);
+        case table::int21: return detail::gridCell(t.int21, c.index, 7);
+        case table::int22: return detail::gridCell(t.int22, c.index, 8);
+        case table::tetraloop: return t.tloop[c.index][1];
+        case table::triloop: return t.triloop[c.index][1];
+        case table::terminalAu: return t.terminalAuPenalty;
+        case table::multiOffset: return t.loopConst[5];
+        case table::multiPerUnpaired: return t.loopConst[6];
+        case table::multiPerHelix: return t.loopConst[10];
+    }
+    return t.terminalAuPenalty;
+}
 
 // Value of a cell in tables.
 int cellValue(const paramTables& tables, cell c);

@@ -33,43 +33,6 @@ std::string letters(std::initializer_list<int> codes) {
     return s;
 }
 
-template <typename Grid>
-auto& gridRef(Grid& g, int index, int depth) {
-    if constexpr (std::is_arithmetic_v<Grid>) {
-        (void)index;
-        (void)depth;
-        return g;
-    } else {
-        int stride = 1;
-        for (int d = 1; d < depth; ++d) stride *= CODES;
-        return gridRef(g[index / stride], index % stride, depth - 1);
-    }
-}
-
-template <typename T>
-auto& cellRef(T& t, cell c) {
-    switch (c.of) {
-        case table::stack: return gridRef(t.stack, c.index, 4);
-        case table::tstackh: return gridRef(t.tstackh, c.index, 4);
-        case table::tstacki: return gridRef(t.tstacki, c.index, 4);
-        case table::dangle: return t.dangle[c.index / 108][(c.index / 18) % 6][(c.index / 3) % 6][c.index % 3];
-        case table::hairpinLoop: return t.hairpinLoop[c.index];
-        case table::bulgeLoop: return t.bulgeLoop[c.index];
-        case table::internalLoop: return t.internalLoop[c.index];
-        case table::asymmetry: return t.asymmetryPenalty[c.index];
-        case table::int11: return gridRef(t.int11, c.index, 6);
-        case table::int21: return gridRef(t.int21, c.index, 7);
-        case table::int22: return gridRef(t.int22, c.index, 8);
-        case table::tetraloop: return t.tloop[c.index][1];
-        case table::triloop: return t.triloop[c.index][1];
-        case table::terminalAu: return t.terminalAuPenalty;
-        case table::multiOffset: return t.loopConst[5];
-        case table::multiPerUnpaired: return t.loopConst[6];
-        case table::multiPerHelix: return t.loopConst[10];
-    }
-    return t.terminalAuPenalty;
-}
-
 }  // namespace
 
 void parameterLayout::addParameter(std::string name, const std::vector<cell>& cells, bool shift,
@@ -163,7 +126,7 @@ void parameterLayout::writeInto(const std::vector<double>& theta, T& tables, boo
         for (const cell& c : cells_[p]) {
             const slot& at = slots_.at(key(c));
             const double v = at.base + theta[at.parameter];
-            auto& target = cellRef(tables, c);
+            auto& target = cellOf(tables, c);
             target = static_cast<std::remove_reference_t<decltype(target)>>(round ? static_cast<double>(std::lround(v)) : v);
         }
 }

@@ -10,15 +10,7 @@
 namespace korvane::train {
 
 template <int D>
-struct realGridOf {
-    using type = std::array<typename realGridOf<D - 1>::type, CODES>;
-};
-template <>
-struct realGridOf<1> {
-    using type = std::array<double, CODES>;
-};
-template <int D>
-using realGrid = typename realGridOf<D>::type;
+using realGrid = codeGrid<D, double>;
 
 using realSpecialHairpins = std::array<std::array<double, 2>, MAX_SPECIAL_HAIRPINS + 1>;
 

@@ -7,8 +7,15 @@
 #include <vector>
 
 #include "fold/model.h"
+#include "thermo/parameterSets.h"
 
 namespace korvane::testing {
+
+// The shipped Turner 1999 set, loaded once for all the exact-folding tests.
+inline const paramTables& turner1999() {
+    static const auto tables = loadParameterSet("turner1999");
+    return *tables;
+}
 
 // Calls visit with the partner table (n + 1 entries) of every nested structure, the open chain
 // included. Grows as roughly 1.8^n: keep n under about 20.

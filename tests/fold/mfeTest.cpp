@@ -16,10 +16,7 @@ namespace {
 
 using testing::forEachStructure;
 
-const paramTables& turner() {
-    static const auto tables = loadParameterSet("turner1999");
-    return *tables;
-}
+const paramTables& turner() { return testing::turner1999(); }
 
 struct exhaustive {
     int best = 0;

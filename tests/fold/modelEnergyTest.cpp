@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "../energy/energyTestSupport.h"
 #include "bruteForce.h"
 #include "fold/modelEnergy.h"
 #include "rna/sequence.h"
@@ -16,23 +17,9 @@ namespace {
 
 using testing::forEachStructure;
 
-const paramTables& turner() {
-    static const auto tables = loadParameterSet("turner1999");
-    return *tables;
-}
+const paramTables& turner() { return testing::turner1999(); }
 
-std::vector<int> pairsOf(const std::string& brackets) {
-    std::vector<int> pairs(brackets.size() + 1, 0), open;
-    for (int p = 1; p <= static_cast<int>(brackets.size()); ++p) {
-        if (brackets[p - 1] == '(') open.push_back(p);
-        if (brackets[p - 1] == ')') {
-            pairs[p] = open.back();
-            pairs[open.back()] = p;
-            open.pop_back();
-        }
-    }
-    return pairs;
-}
+using testing::pairsOf;
 
 TEST(ModelEnergy, LoopsAddUpFromTheirTerms) {
     const rnaSequence s = makeSequence("m", "GGGGAAACCCAGGGAAACCCC");
