@@ -47,6 +47,9 @@ void parameterLayout::addParameter(std::string name, const std::vector<cell>& ce
     for (const cell& c : cells) {
         if (slots_.count(key(c))) continue;
         slots_[key(c)] = {p, shift ? static_cast<double>(cellValue(tables, c)) : 0.0};
+        auto& row = dense_[static_cast<int>(c.of)];
+        if (row.size() <= static_cast<size_t>(c.index)) row.resize(static_cast<size_t>(c.index) + 1, -1);
+        row[c.index] = p;
     }
     names_.push_back(std::move(name));
     initial_.push_back(start);
@@ -116,8 +119,8 @@ parameterLayout::parameterLayout(const paramTables& t) {
 }
 
 int parameterLayout::parameterOf(cell c) const {
-    const auto it = slots_.find(key(c));
-    return it == slots_.end() ? -1 : it->second.parameter;
+    const auto& row = dense_[static_cast<int>(c.of)];
+    return static_cast<size_t>(c.index) < row.size() ? row[c.index] : -1;
 }
 
 template <typename T>

@@ -5,6 +5,7 @@
 // internal-loop table keeps its own cells as base under one shared shift, which keeps the
 // vector to a few thousand entries.
 
+#include <array>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -49,6 +50,9 @@ private:
     std::vector<double> initial_;
     std::vector<std::vector<cell>> cells_;
     std::unordered_map<long long, slot> slots_;
+    // parameterOf by table and index, -1 for cells outside the layout: the gradient looks up
+    // every feature of every probable loop, so this is a plain array.
+    std::array<std::vector<int>, TABLES> dense_;
 };
 
 }  // namespace korvane::train
