@@ -34,18 +34,26 @@ double ensembleCounts::compute(const realModel& m, const fold::energyModel& cell
     const auto& up = unpairedPower_;
 
     // Inside, by span.
+    interior_.clear();
+    first_.assign(cellsCount, 0);
+    last_.assign(cellsCount, 0);
     for (int d = fold::MIN_HAIRPIN + 1; d < n; ++d)
         for (int i = 1; i + d <= n; ++i) {
             const int j = i + d;
+            first_[at(i, j)] = interior_.size();
             if (m.canPair(i, j)) {
                 double v = w(m.hairpin(i, j));
                 for (int k = i + 1; k <= std::min(i + fold::MAX_INTERIOR + 1, j - fold::MIN_HAIRPIN - 2); ++k) {
                     const int left = k - i - 1;
                     for (int l = j - 1; l > k + fold::MIN_HAIRPIN && left + (j - l - 1) <= fold::MAX_INTERIOR; --l) {
                         const double inner = qb_[at(k, l)];
-                        if (inner != 0.0) v += w(m.interior(i, j, k, l)) * inner;
+                        if (inner == 0.0) continue;
+                        const double weight = w(m.interior(i, j, k, l));
+                        interior_.push_back({k, l, weight});
+                        v += weight * inner;
                     }
                 }
+                last_[at(i, j)] = interior_.size();
                 double split = 0;
                 for (int u = i + 1; u < j - 1; ++u) split += qm_[at(i + 1, u)] * qm1_[at(u + 1, j - 1)];
                 if (split != 0.0) v += w(m.multiClosing(i, j)) * split;
@@ -116,16 +124,11 @@ double ensembleCounts::compute(const realModel& m, const fold::energyModel& cell
             const double bar = qbBar_[at(i, j)];
             if (bar == 0.0 || qb_[at(i, j)] == 0.0) continue;
             if (const double p = bar * w(m.hairpin(i, j)) / z_; p > FEATURE_FLOOR) hairpinFeatures(cells, i, j, features_), tally(p);
-            for (int k = i + 1; k <= std::min(i + fold::MAX_INTERIOR + 1, j - fold::MIN_HAIRPIN - 2); ++k) {
-                const int left = k - i - 1;
-                for (int l = j - 1; l > k + fold::MIN_HAIRPIN && left + (j - l - 1) <= fold::MAX_INTERIOR; --l) {
-                    const double inner = qb_[at(k, l)];
-                    if (inner == 0.0) continue;
-                    const double wI = w(m.interior(i, j, k, l));
-                    qbBar_[at(k, l)] += bar * wI;
-                    const double p = bar * wI * inner / z_;
-                    if (p > FEATURE_FLOOR) interiorFeatures(cells, i, j, k, l, features_), tally(p);
-                }
+            for (size_t e = first_[at(i, j)]; e < last_[at(i, j)]; ++e) {
+                const auto [k, l, wI] = interior_[e];
+                qbBar_[at(k, l)] += bar * wI;
+                const double p = bar * wI * qb_[at(k, l)] / z_;
+                if (p > FEATURE_FLOOR) interiorFeatures(cells, i, j, k, l, features_), tally(p);
             }
             const double wMC = w(m.multiClosing(i, j));
             double split = 0;

@@ -34,6 +34,15 @@ private:
     double z_ = 0;
     std::vector<double> qb_, qm_, qm1_, qbBar_, qmBar_, qm1Bar_, q_, qBar_, unpairedPower_;
     loopFeatures features_;
+    // The inside pass's interior loops with a non-zero inner pair, kept for the outside pass:
+    // loops of pair (i, j) are interior_[first_[at(i, j)] .. last_[at(i, j)]).
+    struct interiorLoop {
+        int k;
+        int l;
+        double weight;
+    };
+    std::vector<interiorLoop> interior_;
+    std::vector<size_t> first_, last_;
     size_t at(int i, int j) const { return static_cast<size_t>(i) * width_ + static_cast<size_t>(j); }
 };
 
