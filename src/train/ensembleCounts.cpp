@@ -22,7 +22,7 @@ double ensembleCounts::compute(const realModel& m, const fold::energyModel& cell
     n_ = n;
     width_ = n + 2;
     const size_t cellsCount = static_cast<size_t>(width_) * width_;
-    for (auto* v : {&qb_, &qm_, &qm1_, &qbBar_, &qmBar_, &qm1Bar_}) v->assign(cellsCount, 0.0);
+    for (auto* v : {&qb_, &qm_, &qm1_, &qbBar_, &qmBar_, &qm1Bar_, &branch_}) v->assign(cellsCount, 0.0);
     q_.assign(n + 1, 0.0);
     qBar_.assign(n + 1, 0.0);
     counts.assign(layout.size(), 0.0);
@@ -58,12 +58,14 @@ double ensembleCounts::compute(const realModel& m, const fold::energyModel& cell
                 for (int u = i + 1; u < j - 1; ++u) split += qm_[at(i + 1, u)] * qm1_[at(u + 1, j - 1)];
                 if (split != 0.0) v += w(m.multiClosing(i, j)) * split;
                 qb_[at(i, j)] = v;
+                // As a multibranch loop's branch, once, for the cubic sums below.
+                if (i > 1 && j < n) branch_[at(i, j)] = w(m.multiBranch(i, j));
             }
             // Multibranch pieces lie strictly inside a closing pair.
             if (i == 1 || j == n) continue;
             double m1 = 0;
             for (int l = i + fold::MIN_HAIRPIN + 1; l <= j; ++l)
-                if (qb_[at(i, l)] != 0.0) m1 += qb_[at(i, l)] * w(m.multiBranch(i, l)) * up[j - l];
+                if (qb_[at(i, l)] != 0.0) m1 += qb_[at(i, l)] * branch_[at(i, l)] * up[j - l];
             qm1_[at(i, j)] = m1;
             double mm = 0;
             for (int u = i; u <= j; ++u) mm += (up[u - i] + (u > i ? qm_[at(i, u - 1)] : 0.0)) * qm1_[at(u, j)];
@@ -112,7 +114,7 @@ double ensembleCounts::compute(const realModel& m, const fold::energyModel& cell
                 for (int l = i + fold::MIN_HAIRPIN + 1; l <= j; ++l) {
                     const double inner = qb_[at(i, l)];
                     if (inner == 0.0) continue;
-                    const double wB = w(m.multiBranch(i, l)) * up[j - l];
+                    const double wB = branch_[at(i, l)] * up[j - l];
                     qbBar_[at(i, l)] += bar * wB;
                     const double p = bar * inner * wB / z_;
                     if (p > FEATURE_FLOOR) {

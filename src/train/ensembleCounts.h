@@ -32,7 +32,7 @@ private:
     int n_ = 0;
     int width_ = 0;
     double z_ = 0;
-    std::vector<double> qb_, qm_, qm1_, qbBar_, qmBar_, qm1Bar_, q_, qBar_, unpairedPower_;
+    std::vector<double> qb_, qm_, qm1_, qbBar_, qmBar_, qm1Bar_, branch_, q_, qBar_, unpairedPower_;
     loopFeatures features_;
     // The inside pass's interior loops with a non-zero inner pair, kept for the outside pass:
     // loops of pair (i, j) are interior_[first_[at(i, j)] .. last_[at(i, j)]).
