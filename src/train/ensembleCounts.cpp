@@ -55,7 +55,7 @@ double ensembleCounts::compute(const realModel& m, const fold::energyModel& cell
                 }
                 last_[at(i, j)] = interior_.size();
                 double split = 0;
-                for (int u = i + 1; u < j - 1; ++u) split += qm_[at(i + 1, u)] * qm1_[at(u + 1, j - 1)];
+                for (int u = i + 1; u < j - 1; ++u) split += qm_[at(i + 1, u)] * qm1_[byColumn(u + 1, j - 1)];
                 if (split != 0.0) v += w(m.multiClosing(i, j)) * split;
                 qb_[at(i, j)] = v;
                 // As a multibranch loop's branch, once, for the cubic sums below.
@@ -66,9 +66,9 @@ double ensembleCounts::compute(const realModel& m, const fold::energyModel& cell
             double m1 = 0;
             for (int l = i + fold::MIN_HAIRPIN + 1; l <= j; ++l)
                 if (qb_[at(i, l)] != 0.0) m1 += qb_[at(i, l)] * branch_[at(i, l)] * up[j - l];
-            qm1_[at(i, j)] = m1;
+            qm1_[byColumn(i, j)] = m1;
             double mm = 0;
-            for (int u = i; u <= j; ++u) mm += (up[u - i] + (u > i ? qm_[at(i, u - 1)] : 0.0)) * qm1_[at(u, j)];
+            for (int u = i; u <= j; ++u) mm += (up[u - i] + (u > i ? qm_[at(i, u - 1)] : 0.0)) * qm1_[byColumn(u, j)];
             qm_[at(i, j)] = mm;
         }
     q_[0] = 1.0;
@@ -104,13 +104,13 @@ double ensembleCounts::compute(const realModel& m, const fold::energyModel& cell
             const int j = i + d;
             if (const double bar = qmBar_[at(i, j)]; bar != 0.0)
                 for (int u = i; u <= j; ++u) {
-                    const double branch = qm1_[at(u, j)];
-                    qm1Bar_[at(u, j)] += bar * (up[u - i] + (u > i ? qm_[at(i, u - 1)] : 0.0));
+                    const double branch = qm1_[byColumn(u, j)];
+                    qm1Bar_[byColumn(u, j)] += bar * (up[u - i] + (u > i ? qm_[at(i, u - 1)] : 0.0));
                     if (u > i) qmBar_[at(i, u - 1)] += bar * branch;
                     const double p = bar * up[u - i] * branch / z_;
                     if (p > FEATURE_FLOOR && u > i) multiUnpairedFeatures(u - i, features_), tally(p);
                 }
-            if (const double bar = qm1Bar_[at(i, j)]; bar != 0.0)
+            if (const double bar = qm1Bar_[byColumn(i, j)]; bar != 0.0)
                 for (int l = i + fold::MIN_HAIRPIN + 1; l <= j; ++l) {
                     const double inner = qb_[at(i, l)];
                     if (inner == 0.0) continue;
@@ -135,10 +135,10 @@ double ensembleCounts::compute(const realModel& m, const fold::energyModel& cell
             const double wMC = w(m.multiClosing(i, j));
             double split = 0;
             for (int u = i + 1; u < j - 1; ++u) {
-                const double a = qm_[at(i + 1, u)], b = qm1_[at(u + 1, j - 1)];
+                const double a = qm_[at(i + 1, u)], b = qm1_[byColumn(u + 1, j - 1)];
                 if (a == 0.0 || b == 0.0) continue;
                 qmBar_[at(i + 1, u)] += bar * wMC * b;
-                qm1Bar_[at(u + 1, j - 1)] += bar * wMC * a;
+                qm1Bar_[byColumn(u + 1, j - 1)] += bar * wMC * a;
                 split += a * b;
             }
             if (const double p = bar * wMC * split / z_; p > FEATURE_FLOOR) multiClosingFeatures(cells, i, j, features_), tally(p);

@@ -44,6 +44,8 @@ private:
     std::vector<interiorLoop> interior_;
     std::vector<size_t> first_, last_;
     size_t at(int i, int j) const { return static_cast<size_t>(i) * width_ + static_cast<size_t>(j); }
+    // The one-branch pieces are always summed over their 5' end: stored by column.
+    size_t byColumn(int i, int j) const { return static_cast<size_t>(j) * width_ + static_cast<size_t>(i); }
 };
 
 }  // namespace korvane::train
