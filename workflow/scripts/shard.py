@@ -38,7 +38,7 @@ def records(stream):
             current, start, titled = [line], number, True
         elif titled:
             current.append(line)
-        elif line.strip(BLANKS) and not line.startswith(b";"):
+        elif line.rstrip(b"\n").strip(BLANKS) and not line.startswith(b";"):
             yield number, [line], True
         # before the first title, blank and comment lines belong to no record
     if current is not None:
