@@ -5,6 +5,7 @@ wrote on standard error is a skip line for a record it could not fold; anything 
 program that does not start, a crash, a file it could not write) fails the shard.
 """
 
+import argparse
 import json
 import os
 import re
@@ -120,9 +121,28 @@ def run(shardPath, originPath, settings, threads, outputs):
     writeText(outputs["structures"], done.stdout)
 
 
-if "snakemake" in globals():
-    sm = snakemake  # noqa: F821
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("shard")
+    parser.add_argument("--origin", required=True, help="the shard's .json beside it")
+    parser.add_argument("--settings", required=True, help="the korvane-fold settings (.json)")
+    parser.add_argument("--threads", type=int, default=1)
+    for name in ("structures", "table", "skipped"):
+        parser.add_argument("--" + name, required=True)
+    parser.add_argument("--ct", default="")
+    parser.add_argument("--svg", default="")
+    args = parser.parse_args()
+    with open(args.settings) as f:
+        settings = json.load(f)
+    outputs = {name: getattr(args, name) for name in ("structures", "table", "skipped", "ct", "svg")}
+    for kind in ("ct", "svg"):
+        if settings[kind] and not outputs[kind]:
+            parser.error(f"the settings ask for {kind} files: --{kind} ARCHIVE is needed")
     try:
-        run(sm.input.shard, sm.input.origin, sm.params.fold, sm.threads, dict(sm.output.items()))
+        run(args.shard, args.origin, settings, args.threads, outputs)
     except shardFailure as failure:
         sys.exit(str(failure))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,4 +1,7 @@
-"""Joins the shards' results, in input order, into the workflow's three result files."""
+"""Joins the shards' results, in input order, into the workflow's three result files.
+
+Run inside Snakemake (a local rule): the shard lists can be longer than a command line holds.
+"""
 
 import os
 import shutil
@@ -18,8 +21,8 @@ def concatenate(parts, path, header=""):
     os.replace(part, path)
 
 
-if "snakemake" in globals():
-    sm = snakemake  # noqa: F821
-    concatenate(sm.input.structures, sm.output.structures)
-    concatenate(sm.input.tables, sm.output.table, TABLE_HEADER)
-    concatenate(sm.input.skipped, sm.output.skipped, SKIPPED_HEADER)
+def gather(structures, tables, skipped, outputs):
+    """Joins the per-shard files (lists in input order) into outputs' structures, table, skipped."""
+    concatenate(structures, outputs["structures"])
+    concatenate(tables, outputs["table"], TABLE_HEADER)
+    concatenate(skipped, outputs["skipped"], SKIPPED_HEADER)

@@ -9,6 +9,7 @@ record less one, and per record the amount to add to a line number of the shard 
 line number in the input.
 """
 
+import argparse
 import gzip
 import json
 import os
@@ -94,5 +95,12 @@ def main(inputPath, output, size):
     print(f"{inputPath}: {count} records in {-(-count // size)} shards", file=sys.stderr)
 
 
-if "snakemake" in globals():
-    main(snakemake.params.name, snakemake.output[0], snakemake.params.size)  # noqa: F821
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("input")
+    parser.add_argument("folder", help="made anew; holds the shards afterwards")
+    parser.add_argument("--size", type=int, required=True, help="records per shard")
+    args = parser.parse_args()
+    if args.size < 1:
+        parser.error("--size must be at least 1")
+    main(args.input, args.folder, args.size)
