@@ -202,6 +202,38 @@ class workflowTest(unittest.TestCase):
         plan = snakemake(self.dir, "-n", "--profile", SLURM_PROFILE, *common)
         self.assertEqual(len(re.findall(r"^rule fold:", plan.stdout, re.MULTILINE)), 3)
 
+    def test_the_slurm_profile_submits_every_shard_with_its_threads_and_memory(self):
+        # sbatch and sacct stand-ins: a job runs at once when submitted, sacct tells how it ended.
+        fakeBin = self.path("bin")
+        os.mkdir(fakeBin)
+        self.write("bin/sbatch", "#!/bin/sh\n"
+                   f"echo \"$*\" >> {self.path('submitted.log')}\n"
+                   f"id=$(( $(ls {self.path('jobs')} | wc -l) + 1 ))\n"
+                   "for last; do :; done\n"
+                   f"if sh \"$last\" > {self.path('job')}$id.log 2>&1; then state=COMPLETED; else state=FAILED; fi\n"
+                   f"echo $state > {self.path('jobs')}/$id\necho $id\n")
+        self.write("bin/sacct", f"#!/bin/sh\ncat {self.path('jobs')}/$2\n")
+        os.mkdir(self.path("jobs"))
+        for name in ("sbatch", "sacct"):
+            os.chmod(self.path("bin", name), 0o755)
+        self.write("in.fa", ">a\nGGGGAAACCCC\n>b\nACGZ\n>c\nGGGGAAAACCCCAAGGGGAAACCCC\n")
+        environment = dict(os.environ, PATH=fakeBin + os.pathsep + os.environ["PATH"])
+        command = ["snakemake", "-s", SNAKEFILE, "-d", self.dir, "--profile", SLURM_PROFILE, "--latency-wait", "5",
+                   "--config", "input=in.fa", "shard_size=1", "threads=2", "mem_mb=1500",
+                   f"korvane_fold={KORVANE_FOLD}"]
+        done = subprocess.run(command, capture_output=True, text=True, env=environment)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        with open(self.path("submitted.log")) as log:
+            submitted = log.read().splitlines()
+        folds = [line for line in submitted if "--job-name=korvane-fold" in line]
+        self.assertEqual(len(submitted), 4)
+        self.assertEqual(len(folds), 3)
+        self.assertTrue(all("--cpus-per-task=2 " in line and "--mem=1500M " in line for line in folds))
+        expected, errors = wholeRun(self.dir, "in.fa")
+        with open(self.path("results", "structures.fa"), "rb") as result:
+            self.assertEqual(result.read(), expected)
+        self.assertEqual(tsvRows(self.path("results", "skipped.tsv"))[1], skipRows(errors))
+
 
 if __name__ == "__main__":
     if shutil.which("snakemake") is None:
