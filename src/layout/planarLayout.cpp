@@ -150,6 +150,9 @@ struct floors {
 };
 constexpr floors INNER_FLOORS{CLEARANCE, CLEARANCE};
 constexpr floors EXTERIOR_FLOORS{BACKBONE_STEP, CLEARANCE};
+// Along the exterior line only what lies this close to it counts; the branches' floor is higher.
+constexpr double NEAR_LINE = 2 * CLEARANCE;
+static_assert(EXTERIOR_FLOORS.branches > NEAR_LINE);
 
 struct angleRange {
     double low;
@@ -166,21 +169,22 @@ angleRange vertexRange(const helixNode& loop, const std::vector<helixNode>& heli
     const double height = static_cast<double>(loop.size - 1) + apothem;  // of the ring's centre
     // A point at this distance from the centre, seen at angle offset from the vertex, keeps above
     // level when the vertex's angle stays out of an arc around straight down.
-    auto keepAbove = [&](double level, double distance, double offset) {
+    auto keepAbove = [&](double level, double distance, auto offsetOf) {
         const double lift = (height - level) / distance;
         if (lift >= 1) return;
         const double half = std::acos(std::max(-1.0, lift));
+        const double offset = offsetOf();
         range.low = std::max(range.low, -PI / 2 + half - offset);
         range.high = std::min(range.high, 3 * PI / 2 - half - offset);
     };
     const ringVertex& v = loop.ring[t];
     if (v.kind == vertexKind::unpaired) {
-        keepAbove(floor.unpaired, radius, 0);
+        keepAbove(floor.unpaired, radius, [] { return 0.0; });
     } else if (v.kind == vertexKind::branchStart) {
         const double halfChord = chordAngle(radius) / 2;
         for (const point p : helices[static_cast<size_t>(v.child)].hull) {
             const double along = p.y + apothem;
-            keepAbove(floor.branches, std::hypot(p.x, along), halfChord + std::atan2(-p.x, along));
+            keepAbove(floor.branches, std::hypot(p.x, along), [&] { return halfChord + std::atan2(-p.x, along); });
         }
     }
     return range;
@@ -301,6 +305,24 @@ span hullSpan(const std::vector<point>& hull, double band) {
     return result;
 }
 
+// The x values an exterior branch takes within band of the line: its outermost pair and the
+// low part of its own ring (nucleotides and backbone), for everything it carries keeps a step
+// above the line.
+span lineSpan(const helixNode& h, double band) {
+    span result{-PAIR_HALF_WIDTH, PAIR_HALF_WIDTH};
+    auto take = [&](double x) {
+        result.low = std::min(result.low, x);
+        result.high = std::max(result.high, x);
+    };
+    for (size_t t = 0; t < h.ring.size(); ++t) {
+        const point a = ringPoint(h, t);
+        const point b = ringPoint(h, (t + 1) % h.ring.size());
+        if (a.y <= band) take(a.x);
+        if ((a.y - band) * (b.y - band) < 0) take(a.x + (b.x - a.x) * (band - a.y) / (b.y - a.y));
+    }
+    return result;
+}
+
 point unit(point v) {
     const double length = std::hypot(v.x, v.y);
     return length > 0 ? point{v.x / length, v.y / length} : point{0, 1};
@@ -410,7 +432,7 @@ planarLayout layOutPlanar(const std::vector<int>& pairs) {
         }
         helixNode& h = helices[static_cast<size_t>(item)];
         const span whole = hullSpan(h.hull, std::numeric_limits<double>::infinity());
-        const span nearLine = hullSpan(h.hull, 2 * CLEARANCE);
+        const span nearLine = lineSpan(h, NEAR_LINE);
         // Pointing down, the frame's +x is the drawing's -x.
         double middle = whole.high + CLEARANCE;
         if (lastPosition != NOTHING_YET) {
