@@ -215,8 +215,7 @@ std::vector<double> ringAngles(const helixNode& loop, const std::vector<helixNod
     // Clamping between two sequences that keep the gaps keeps them too.
     std::vector<double> angles(m, first);
     for (size_t t = 1; t < m; ++t) {
-        const double even = angles[t - 1] + gaps[t - 1] + (loop.ring[t - 1].kind == vertexKind::branchStart ? 0 : spare);
-        angles[t] = even;
+        angles[t] = angles[t - 1] + gaps[t - 1] + (loop.ring[t - 1].kind == vertexKind::branchStart ? 0 : spare);
     }
     for (size_t t = 1; t + 1 < m; ++t) {
         // a branch's two vertices stay one pair apart
@@ -287,20 +286,12 @@ struct span {
     double high;
 };
 
-// The x values a convex hull (counter-clockwise) takes where |y| <= band.
-span hullSpan(const std::vector<point>& hull, double band) {
+// The x extent of a hull.
+span hullSpan(const std::vector<point>& hull) {
     span result{std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
-    auto take = [&](double x) {
-        result.low = std::min(result.low, x);
-        result.high = std::max(result.high, x);
-    };
-    for (size_t t = 0; t < hull.size(); ++t) {
-        const point a = hull[t];
-        const point b = hull[(t + 1) % hull.size()];
-        if (std::fabs(a.y) <= band) take(a.x);
-        for (const double edge : {-band, band}) {
-            if ((a.y - edge) * (b.y - edge) < 0) take(a.x + (b.x - a.x) * (edge - a.y) / (b.y - a.y));
-        }
+    for (const point p : hull) {
+        result.low = std::min(result.low, p.x);
+        result.high = std::max(result.high, p.x);
     }
     return result;
 }
@@ -431,7 +422,7 @@ planarLayout layOutPlanar(const std::vector<int>& pairs) {
             continue;
         }
         helixNode& h = helices[static_cast<size_t>(item)];
-        const span whole = hullSpan(h.hull, std::numeric_limits<double>::infinity());
+        const span whole = hullSpan(h.hull);
         const span nearLine = lineSpan(h, NEAR_LINE);
         // Pointing down, the frame's +x is the drawing's -x.
         double middle = whole.high + CLEARANCE;
