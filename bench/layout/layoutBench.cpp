@@ -1,5 +1,6 @@
-// Planar drawings of random nested structures: the share whose circles overlap or whose pair
-// bonds cross, at 1,000 and 3,000 nt, and the time to lay out and write a 3,000-nt picture.
+// Planar drawings of random nested structures: the share whose circles overlap, whose pair
+// bonds cross, or whose backbone runs through a circle or crosses a bond or itself, at 500,
+// 1,000 and 3,000 nt, and the time to lay out and write a 3,000-nt picture.
 // Usage: layout_bench [STRUCTURES_PER_LENGTH]
 
 #include <algorithm>
@@ -96,6 +97,57 @@ long long crossingBonds(const planarLayout& drawn) {
     return found;
 }
 
+double distanceToSegment(point c, point a, point b) {
+    const double dx = b.x - a.x, dy = b.y - a.y;
+    const double length2 = dx * dx + dy * dy;
+    const double t = length2 > 0 ? std::clamp(((c.x - a.x) * dx + (c.y - a.y) * dy) / length2, 0.0, 1.0) : 0.0;
+    return std::hypot(c.x - (a.x + t * dx), c.y - (a.y + t * dy));
+}
+
+// Whether some backbone segment (p to p + 1) runs through another nucleotide's circle or crosses
+// another backbone segment or a pair bond. Segments go into every grid cell their box (widened
+// by a circle) touches; only segments and nucleotides sharing a cell are compared.
+bool backboneFault(const planarLayout& drawn) {
+    constexpr double CELL = 2.0;
+    const int n = static_cast<int>(drawn.positions.size()) - 1;
+    auto at = [&](int p) { return drawn.positions[static_cast<size_t>(p)]; };
+    std::vector<std::pair<int, int>> segments;  // backbone first
+    for (int p = 1; p < n; ++p) segments.emplace_back(p, p + 1);
+    const size_t backbone = segments.size();
+    for (int p = 1; p <= n; ++p)
+        if (drawn.nested[static_cast<size_t>(p)] > p) segments.emplace_back(p, drawn.nested[static_cast<size_t>(p)]);
+    auto cellOf = [&](double v) { return static_cast<long long>(std::floor(v / CELL)); };
+    auto key = [](long long cx, long long cy) { return cx * 1'000'003LL + cy; };
+    std::unordered_map<long long, std::vector<size_t>> cells;
+    const double margin = korvane::layout::CIRCLE_RADIUS;
+    for (size_t s = 0; s < segments.size(); ++s) {
+        const point a = at(segments[s].first), b = at(segments[s].second);
+        for (long long cx = cellOf(std::min(a.x, b.x) - margin); cx <= cellOf(std::max(a.x, b.x) + margin); ++cx)
+            for (long long cy = cellOf(std::min(a.y, b.y) - margin); cy <= cellOf(std::max(a.y, b.y) + margin); ++cy)
+                cells[key(cx, cy)].push_back(s);
+    }
+    for (int q = 1; q <= n; ++q) {
+        const auto it = cells.find(key(cellOf(at(q).x), cellOf(at(q).y)));
+        if (it == cells.end()) continue;
+        for (const size_t s : it->second) {
+            const auto [a, b] = segments[s];
+            if (s < backbone && q != a && q != b && distanceToSegment(at(q), at(a), at(b)) < margin) return true;
+        }
+    }
+    for (const auto& [cell, inside] : cells) {
+        for (size_t u = 0; u < inside.size(); ++u) {
+            for (size_t v = u + 1; v < inside.size(); ++v) {
+                if (inside[u] >= backbone && inside[v] >= backbone) continue;
+                const auto [a, b] = segments[inside[u]];
+                const auto [c, d] = segments[inside[v]];
+                if (c == a || c == b || d == a || d == b) continue;
+                if (segmentsCross(at(a), at(b), at(c), at(d))) return true;
+            }
+        }
+    }
+    return false;
+}
+
 std::string lettersFor(const std::vector<int>& pairs, std::mt19937& rng) {
     std::string letters(pairs.size() - 1, 'A');
     for (size_t p = 1; p < pairs.size(); ++p) {
@@ -115,16 +167,17 @@ int main(int argc, char** argv) {
     const int structures = argc > 1 ? std::max(1, std::atoi(argv[1])) : DEFAULT_STRUCTURES;
     std::mt19937 rng(2026);
     std::printf("random nested structures, %d per length\n", structures);
-    std::printf("%8s %22s %22s %14s %14s\n", "length", "with overlapping", "with crossing bonds", "pairs (mean)",
-                "aspect (mean)");
+    std::printf("%8s %22s %22s %22s %14s %14s\n", "length", "with overlapping", "with crossing bonds",
+                "with backbone faults", "pairs (mean)", "aspect (mean)");
     for (const int n : {500, 1000, 3000}) {
-        int overlapping = 0, crossed = 0;
+        int overlapping = 0, crossed = 0, faulty = 0;
         double pairsSum = 0, aspectSum = 0;
         for (int s = 0; s < structures; ++s) {
             const std::vector<int> pairs = randomNested(rng, n);
             const planarLayout drawn = korvane::layout::layOutPlanar(pairs);
             overlapping += overlaps(drawn) > 0;
             crossed += crossingBonds(drawn) > 0;
+            faulty += backboneFault(drawn);
             double minX = 0, maxX = 0, minY = 0, maxY = 0;
             for (size_t p = 1; p < drawn.positions.size(); ++p) {
                 minX = std::min(minX, drawn.positions[p].x);
@@ -135,8 +188,9 @@ int main(int argc, char** argv) {
             }
             aspectSum += (maxX - minX + 1) / (maxY - minY + 1);
         }
-        std::printf("%8d %15d (%4.1f%%) %15d (%4.1f%%) %14.0f %14.2f\n", n, overlapping, 100.0 * overlapping / structures,
-                    crossed, 100.0 * crossed / structures, pairsSum / structures, aspectSum / structures);
+        std::printf("%8d %15d (%4.1f%%) %15d (%4.1f%%) %15d (%4.1f%%) %14.0f %14.2f\n", n, overlapping,
+                    100.0 * overlapping / structures, crossed, 100.0 * crossed / structures, faulty,
+                    100.0 * faulty / structures, pairsSum / structures, aspectSum / structures);
     }
 
     std::vector<double> layoutMs, totalMs;

@@ -140,44 +140,118 @@ double total(const std::vector<double>& gaps) {
 // A regular polygon's gaps add up to a full turn only up to rounding.
 constexpr double TURN_TOLERANCE = 1e-9;
 
-bool fitsRing(const std::vector<double>& gaps) { return !gaps.empty() && total(gaps) <= FULL_TURN + TURN_TOLERANCE; }
+// How low a loop lets its items reach, in its helix frame (the outermost pair at y = 0): clear
+// of that pair's line, so that no subtree reaches into its parent's ring and the backbone
+// leaving the pair passes beneath; on the exterior line a step above it, so that the line runs
+// beneath every branch. Only a lone pair's ring has nucleotides low enough to be lifted.
+struct floors {
+    double branches;  // the centres of every child subtree
+    double unpaired;  // the loop's own unpaired nucleotides
+};
+constexpr floors INNER_FLOORS{CLEARANCE, CLEARANCE};
+constexpr floors EXTERIOR_FLOORS{BACKBONE_STEP, CLEARANCE};
+// Along the exterior line only what lies this close to it counts; the branches' floor is higher.
+constexpr double NEAR_LINE = 2 * CLEARANCE;
+static_assert(EXTERIOR_FLOORS.branches > NEAR_LINE);
+
+struct angleRange {
+    double low;
+    double high;
+};
+
+// The angles at which ring vertex t may start (the ring's angles run from just after the closing
+// chord, at the bottom, counter-clockwise) so that what it carries stays above the floors.
+angleRange vertexRange(const helixNode& loop, const std::vector<helixNode>& helices, size_t t, double radius,
+                       const floors& floor) {
+    constexpr double NONE = std::numeric_limits<double>::infinity();
+    angleRange range{-NONE, NONE};
+    const double apothem = std::sqrt(std::max(0.0, radius * radius - PAIR_HALF_WIDTH * PAIR_HALF_WIDTH));
+    const double height = static_cast<double>(loop.size - 1) + apothem;  // of the ring's centre
+    // A point at this distance from the centre, seen at angle offset from the vertex, keeps above
+    // level when the vertex's angle stays out of an arc around straight down.
+    auto keepAbove = [&](double level, double distance, auto offsetOf) {
+        const double lift = (height - level) / distance;
+        if (lift >= 1) return;
+        const double half = std::acos(std::max(-1.0, lift));
+        const double offset = offsetOf();
+        range.low = std::max(range.low, -PI / 2 + half - offset);
+        range.high = std::min(range.high, 3 * PI / 2 - half - offset);
+    };
+    const ringVertex& v = loop.ring[t];
+    if (v.kind == vertexKind::unpaired) {
+        keepAbove(floor.unpaired, radius, [] { return 0.0; });
+    } else if (v.kind == vertexKind::branchStart) {
+        const double halfChord = chordAngle(radius) / 2;
+        for (const point p : helices[static_cast<size_t>(v.child)].hull) {
+            const double along = p.y + apothem;
+            keepAbove(floor.branches, std::hypot(p.x, along), [&] { return halfChord + std::atan2(-p.x, along); });
+        }
+    }
+    return range;
+}
+
+// The ring's angles at this radius, or empty when its branches cannot fit: every gap as small as
+// its neighbours allow, the spare turn spread evenly over the gaps between items, then each
+// vertex moved as little as its floors ask.
+std::vector<double> ringAngles(const helixNode& loop, const std::vector<helixNode>& helices, double radius,
+                               const floors& floor) {
+    const std::vector<double> gaps = ringGaps(loop, helices, radius);
+    if (gaps.empty() || total(gaps) > FULL_TURN + TURN_TOLERANCE) return {};
+    const size_t m = loop.ring.size();
+    const double first = -PI / 2 + chordAngle(radius) / 2;
+    const double last = first + FULL_TURN - chordAngle(radius);
+    std::vector<angleRange> ranges(m);
+    for (size_t t = 0; t < m; ++t) ranges[t] = vertexRange(loop, helices, t, radius, floor);
+    // earliest and latest angle of each vertex with every gap kept
+    std::vector<double> earliest(m, first), latest(m, last);
+    for (size_t t = 1; t < m; ++t) earliest[t] = std::max(earliest[t - 1] + gaps[t - 1], ranges[t].low);
+    for (size_t t = m - 1; t-- > 1;) latest[t] = std::min(latest[t + 1] - gaps[t], ranges[t].high);
+    for (size_t t = 0; t < m; ++t) {
+        if (earliest[t] > latest[t] + TURN_TOLERANCE) return {};
+    }
+    size_t free = 0;
+    for (size_t t = 0; t + 1 < m; ++t) free += loop.ring[t].kind == vertexKind::branchStart ? 0 : 1;
+    const double spare = std::max(0.0, FULL_TURN - total(gaps)) / static_cast<double>(free);
+    // Clamping between two sequences that keep the gaps keeps them too.
+    std::vector<double> angles(m, first);
+    for (size_t t = 1; t < m; ++t) {
+        angles[t] = angles[t - 1] + gaps[t - 1] + (loop.ring[t - 1].kind == vertexKind::branchStart ? 0 : spare);
+    }
+    for (size_t t = 1; t + 1 < m; ++t) {
+        // a branch's two vertices stay one pair apart
+        angles[t] = loop.ring[t - 1].kind == vertexKind::branchStart ? angles[t - 1] + gaps[t - 1]
+                                                                       : std::clamp(angles[t], earliest[t], latest[t]);
+    }
+    return angles;
+}
 
 // Chooses the smallest ring (regular when nothing crowds it) whose branches fit in disjoint
-// wedges, spreads the spare turn evenly over the gaps between items, and sets the angles.
-void shapeRing(helixNode& loop, const std::vector<helixNode>& helices) {
+// wedges above its floors, and sets its angles.
+void shapeRing(helixNode& loop, const std::vector<helixNode>& helices, const floors& floor) {
     const size_t m = loop.ring.size();
-    const double regular = PAIR_HALF_WIDTH / std::sin(PI / static_cast<double>(m));
-    double radius = regular;
-    std::vector<double> gaps = ringGaps(loop, helices, radius);
-    if (!fitsRing(gaps)) {
+    double radius = PAIR_HALF_WIDTH / std::sin(PI / static_cast<double>(m));
+    std::vector<double> angles = ringAngles(loop, helices, radius, floor);
+    if (angles.empty()) {
         double small = radius;
-        for (int step = 0; step < MOST_GROWTH_STEPS && !fitsRing(gaps); ++step) {
+        for (int step = 0; step < MOST_GROWTH_STEPS && angles.empty(); ++step) {
             small = radius;
             radius *= RADIUS_GROWTH;
-            gaps = ringGaps(loop, helices, radius);
+            angles = ringAngles(loop, helices, radius, floor);
         }
         for (int step = 0; step < BISECTION_STEPS; ++step) {
             const double middle = (small + radius) / 2;
-            std::vector<double> tried = ringGaps(loop, helices, middle);
-            if (fitsRing(tried)) {
+            std::vector<double> tried = ringAngles(loop, helices, middle, floor);
+            if (!tried.empty()) {
                 radius = middle;
-                gaps = std::move(tried);
+                angles = std::move(tried);
             } else {
                 small = middle;
             }
         }
-        size_t free = 0;
-        for (size_t t = 0; t + 1 < m; ++t) free += loop.ring[t].kind == vertexKind::branchStart ? 0 : 1;
-        const double spare = std::max(0.0, FULL_TURN - total(gaps)) / static_cast<double>(free);
-        for (size_t t = 0; t + 1 < m; ++t) {
-            if (loop.ring[t].kind != vertexKind::branchStart) gaps[t] += spare;
-        }
     }
     loop.radius = radius;
     loop.apothem = std::sqrt(std::max(0.0, radius * radius - PAIR_HALF_WIDTH * PAIR_HALF_WIDTH));
-    loop.angles.assign(m, 0);
-    loop.angles[0] = -PI / 2 + chordAngle(radius) / 2;
-    for (size_t t = 1; t < m; ++t) loop.angles[t] = loop.angles[t - 1] + gaps[t - 1];
+    loop.angles = std::move(angles);
 }
 
 point ringCentre(const helixNode& h) { return {0, static_cast<double>(h.size - 1) + h.apothem}; }
@@ -212,20 +286,30 @@ struct span {
     double high;
 };
 
-// The x values a convex hull (counter-clockwise) takes where |y| <= band.
-span hullSpan(const std::vector<point>& hull, double band) {
+// The x extent of a hull.
+span hullSpan(const std::vector<point>& hull) {
     span result{std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
+    for (const point p : hull) {
+        result.low = std::min(result.low, p.x);
+        result.high = std::max(result.high, p.x);
+    }
+    return result;
+}
+
+// The x values an exterior branch takes within band of the line: its outermost pair and the
+// low part of its own ring (nucleotides and backbone), for everything it carries keeps a step
+// above the line.
+span lineSpan(const helixNode& h, double band) {
+    span result{-PAIR_HALF_WIDTH, PAIR_HALF_WIDTH};
     auto take = [&](double x) {
         result.low = std::min(result.low, x);
         result.high = std::max(result.high, x);
     };
-    for (size_t t = 0; t < hull.size(); ++t) {
-        const point a = hull[t];
-        const point b = hull[(t + 1) % hull.size()];
-        if (std::fabs(a.y) <= band) take(a.x);
-        for (const double edge : {-band, band}) {
-            if ((a.y - edge) * (b.y - edge) < 0) take(a.x + (b.x - a.x) * (edge - a.y) / (b.y - a.y));
-        }
+    for (size_t t = 0; t < h.ring.size(); ++t) {
+        const point a = ringPoint(h, t);
+        const point b = ringPoint(h, (t + 1) % h.ring.size());
+        if (a.y <= band) take(a.x);
+        if ((a.y - band) * (b.y - band) < 0) take(a.x + (b.x - a.x) * (band - a.y) / (b.y - a.y));
     }
     return result;
 }
@@ -311,8 +395,12 @@ planarLayout layOutPlanar(const std::vector<int>& pairs) {
     std::vector<int> exterior;
     std::vector<helixNode> helices = findHelices(layout.nested, exterior);
     // Children come after their parents, so the reverse order has every child shaped first.
+    std::vector<bool> onExterior(helices.size(), false);
+    for (const int item : exterior) {
+        if (item >= 0) onExterior[static_cast<size_t>(item)] = true;
+    }
     for (size_t index = helices.size(); index-- > 0;) {
-        shapeRing(helices[index], helices);
+        shapeRing(helices[index], helices, onExterior[index] ? EXTERIOR_FLOORS : INNER_FLOORS);
         computeHull(helices[index], helices);
     }
 
@@ -334,8 +422,8 @@ planarLayout layOutPlanar(const std::vector<int>& pairs) {
             continue;
         }
         helixNode& h = helices[static_cast<size_t>(item)];
-        const span whole = hullSpan(h.hull, std::numeric_limits<double>::infinity());
-        const span nearLine = hullSpan(h.hull, 2 * CLEARANCE);
+        const span whole = hullSpan(h.hull);
+        const span nearLine = lineSpan(h, NEAR_LINE);
         // Pointing down, the frame's +x is the drawing's -x.
         double middle = whole.high + CLEARANCE;
         if (lastPosition != NOTHING_YET) {

@@ -1,6 +1,7 @@
 #pragma once
 // Structures to lay out and independent checks of a planar layout's geometry.
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <string>
@@ -14,6 +15,9 @@ namespace korvane::testing {
 inline const std::string TRNA_LETTERS = "GCGGAUUUAGCUCAGUUGGGAGAGCGCCAGACUGAAGAUCUGGAGGUCCUGUGUUCGAUCCACAGAAUUCGCACCA";
 inline const std::string TRNA_BRACKETS = "(((((((..((((........)))).(((((.......))))).....(((((.......))))))))))))....";
 // 5S rRNA-like: helix I closing a three-way junction with the II-III and IV-V arms.
+// The same tRNA as korvane-fold's mea fold draws it: the 20-nt hairpin's arm stands next to the
+// exterior line, where the line to the 3' tail once ran through its ring.
+inline const std::string TRNA_MEA_BRACKETS = "((((((.....(((((..((......))..)))))...((((....................))))))))))....";
 inline const std::string FIVE_S_BRACKETS =
     "((((((((((.......((((((....((((((............))))))......)))))).....(((((((.....(((((((....)))))))....))))))).."
     ")))))))))).";
@@ -119,6 +123,42 @@ inline std::vector<std::pair<int, int>> crossingBonds(const layout::planarLayout
             const int i = starts[a], k = starts[b];
             if (segmentsCross(at(i), at(drawn.nested[static_cast<size_t>(i)]), at(k), at(drawn.nested[static_cast<size_t>(k)])))
                 found.emplace_back(i, k);
+        }
+    }
+    return found;
+}
+
+// Distance from c to the segment a-b.
+inline double distanceToSegment(layout::point c, layout::point a, layout::point b) {
+    const double dx = b.x - a.x, dy = b.y - a.y;
+    const double length2 = dx * dx + dy * dy;
+    const double t = length2 > 0 ? std::clamp(((c.x - a.x) * dx + (c.y - a.y) * dy) / length2, 0.0, 1.0) : 0.0;
+    return std::hypot(c.x - (a.x + t * dx), c.y - (a.y + t * dy));
+}
+
+// Faults of the backbone (the segments p to p + 1): a segment through another nucleotide's
+// circle, or crossing another backbone segment or a nested pair bond. Each fault as text.
+inline std::vector<std::string> backboneFaults(const layout::planarLayout& drawn) {
+    const int n = static_cast<int>(drawn.positions.size()) - 1;
+    auto at = [&](int p) { return drawn.positions[static_cast<size_t>(p)]; };
+    std::vector<std::pair<int, int>> segments;  // backbone first, then bonds
+    for (int p = 1; p < n; ++p) segments.emplace_back(p, p + 1);
+    const size_t backbone = segments.size();
+    for (int p = 1; p <= n; ++p)
+        if (drawn.nested[static_cast<size_t>(p)] > p) segments.emplace_back(p, drawn.nested[static_cast<size_t>(p)]);
+    std::vector<std::string> found;
+    for (size_t s = 0; s < backbone; ++s) {
+        const auto [a, b] = segments[s];
+        for (int q = 1; q <= n; ++q) {
+            if (q != a && q != b && distanceToSegment(at(q), at(a), at(b)) < layout::CIRCLE_RADIUS)
+                found.push_back("backbone " + std::to_string(a) + "-" + std::to_string(b) + " through " + std::to_string(q));
+        }
+        for (size_t t = s + 1; t < segments.size(); ++t) {
+            const auto [c, d] = segments[t];
+            if (c == a || c == b || d == a || d == b) continue;
+            if (segmentsCross(at(a), at(b), at(c), at(d)))
+                found.push_back("backbone " + std::to_string(a) + "-" + std::to_string(b) + " crosses " +
+                                (t < backbone ? "backbone " : "bond ") + std::to_string(c) + "-" + std::to_string(d));
         }
     }
     return found;

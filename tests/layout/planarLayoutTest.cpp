@@ -19,7 +19,8 @@ constexpr double TOLERANCE = 1e-6;
 point at(const planarLayout& drawn, int p) { return drawn.positions[static_cast<size_t>(p)]; }
 
 // No two circles overlap, no bond crosses another; every stacked pair continues a straight
-// ladder of unit steps; hairpin loops are regular polygons; the exterior lies on a line.
+// ladder of unit steps; hairpin loops are regular polygons; the exterior lies on a line; no
+// backbone segment runs through a circle or crosses a bond or another segment.
 void expectGoodDrawing(const std::vector<int>& pairs, const std::string& what) {
     const planarLayout drawn = layOutPlanar(pairs);
     const int n = static_cast<int>(pairs.size()) - 1;
@@ -33,6 +34,8 @@ void expectGoodDrawing(const std::vector<int>& pairs, const std::string& what) {
     const auto crossings = korvane::testing::crossingBonds(drawn);
     EXPECT_TRUE(crossings.empty()) << what << ": bonds of " << crossings[0].first << " and " << crossings[0].second
                                    << " cross";
+    const auto backbone = korvane::testing::backboneFaults(drawn);
+    EXPECT_TRUE(backbone.empty()) << what << ": " << backbone.size() << " backbone faults, first " << backbone[0];
 
     int depth = 0;
     for (int i = 1; i <= n; ++i) {
@@ -59,7 +62,9 @@ void expectGoodDrawing(const std::vector<int>& pairs, const std::string& what) {
         }
         bool hairpin = true;
         for (int p = i + 1; p < j; ++p) hairpin = hairpin && drawn.nested[static_cast<size_t>(p)] == 0;
-        if (hairpin && j - i >= 3) {
+        // a lone pair lifts its loop's lowest nucleotides off the pair's line
+        const bool lifted = i == 1 || j == n || drawn.nested[static_cast<size_t>(i - 1)] != j + 1;
+        if (hairpin && j - i >= 3 && !lifted) {
             for (int p = i; p < j; ++p)
                 EXPECT_NEAR(distance(at(drawn, p), at(drawn, p + 1)), 1, TOLERANCE) << what << ": hairpin side at " << p;
             // a regular polygon: every vertex as far from the centroid
@@ -77,6 +82,7 @@ void expectGoodDrawing(const std::vector<int>& pairs, const std::string& what) {
 
 TEST(planarLayoutGeometry, cloverleafAndFiveS) {
     expectGoodDrawing(partnersOf(korvane::testing::TRNA_BRACKETS), "tRNA");
+    expectGoodDrawing(partnersOf(korvane::testing::TRNA_MEA_BRACKETS), "tRNA, mea fold");
     expectGoodDrawing(partnersOf(korvane::testing::FIVE_S_BRACKETS), "5S");
 }
 
