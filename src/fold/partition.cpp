@@ -53,6 +53,18 @@ void addScaledSum(double* __restrict to, const double* __restrict a, const doubl
     for (int t = 0; t < length; ++t) to[t] += factor * (a[t] + c[t]);
 }
 
+// Inner pairs k-l of the 1xn and 2x3 loops closed by i-j, which have mismatch tables of their own.
+template <typename visitFn>
+void forEachShapedLoop(int i, int j, visitFn visit) {
+    const auto fits = [&](int k, int l) { return l - k > MIN_HAIRPIN; };
+    for (int s = 3; s + 1 <= MAX_INTERIOR; ++s) {
+        if (fits(i + 2, j - 1 - s)) visit(i + 2, j - 1 - s);
+        if (fits(i + 1 + s, j - 2)) visit(i + 1 + s, j - 2);
+    }
+    if (fits(i + 3, j - 4)) visit(i + 3, j - 4);
+    if (fits(i + 4, j - 3)) visit(i + 4, j - 3);
+}
+
 }  // namespace
 
 // Inner pairs k-l of loops closed by i-j: k - i - 1 = s1 and j - l - 1 = s2 unpaired, s1 + s2 <= 30.
@@ -67,6 +79,11 @@ double partitionFunction::interiorInside(const loopWeights& w, int i, int j) con
             if ((s1 == 0 && s2 == 2) || (s1 == 2 && s2 == 0) || l - k <= MIN_HAIRPIN) continue;
             if (const double v = qb_[row(k, l)]; v != 0.0) special += v * w.interior(i, j, k, l);
         }
+    if (w.shapedLoops()) {
+        forEachShapedLoop(i, j, [&](int k, int l) {
+            if (const double v = qb_[row(k, l)]; v != 0.0) special += v * w.interior(i, j, k, l);
+        });
+    }
     double bulges = 0.0;
     const int lowest = std::max(i + 1 + MIN_HAIRPIN + 1, j - 1 - MAX_INTERIOR);
     for (int l = j - 3; l >= lowest; --l) bulges += w.bulgeSize(j - l - 1) * w.terminal(i + 1, l) * qb_[row(i + 1, l)];
@@ -93,6 +110,11 @@ void partitionFunction::interiorOutside(const loopWeights& w, int i, int j, doub
             if ((s1 == 0 && s2 == 2) || (s1 == 2 && s2 == 0) || l - k <= MIN_HAIRPIN) continue;
             if (qb_[row(k, l)] != 0.0) qbOut_[row(k, l)] += out * w.interior(i, j, k, l);
         }
+    if (w.shapedLoops()) {
+        forEachShapedLoop(i, j, [&](int k, int l) {
+            if (qb_[row(k, l)] != 0.0) qbOut_[row(k, l)] += out * w.interior(i, j, k, l);
+        });
+    }
     const double bulge = out * w.terminal(i, j);
     const int lowest = std::max(i + 1 + MIN_HAIRPIN + 1, j - 1 - MAX_INTERIOR);
     for (int l = j - 3; l >= lowest; --l) qbOut_[row(i + 1, l)] += bulge * w.bulgeSize(j - l - 1) * w.terminal(i + 1, l);

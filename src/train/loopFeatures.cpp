@@ -12,6 +12,7 @@ namespace {
 
 constexpr int TRILOOP = 3;
 constexpr int TETRALOOP = 4;
+constexpr int HEXALOOP = 6;
 constexpr int KEY_RADIX = 5;
 constexpr int MAX_ASYMMETRY_SIDE = 2;
 
@@ -98,6 +99,9 @@ int cellValue(const paramTables& t, cell c) {
         case table::multiOffset: return t.loopConst[5];
         case table::multiPerUnpaired: return t.loopConst[6];
         case table::multiPerHelix: return t.loopConst[10];
+        case table::tstacki1n: return gridCell(t.tstacki1n, c.index, 4);
+        case table::tstacki23: return gridCell(t.tstacki23, c.index, 4);
+        case table::hexaloop: return t.hexaloop[c.index][1];
     }
     return 0;
 }
@@ -116,6 +120,8 @@ void hairpinFeatures(const fold::energyModel& m, int i, int j, loopFeatures& out
         sizeTerm(t, table::hairpinLoop, s, out);
         if (s == TETRALOOP)
             if (int e = specialEntry(t.tloop, t.tloopCount, hairpinKey(c, i, TETRALOOP + 2))) add(out, table::tetraloop, e);
+        if (s == HEXALOOP)
+            if (int e = specialEntry(t.hexaloop, t.hexaloopCount, hairpinKey(c, i, HEXALOOP + 2))) add(out, table::hexaloop, e);
     }
     if (c[i] == CODE_G && c[j] == CODE_U && i >= 3 && c[i - 1] == CODE_G && c[i - 2] == CODE_G) out.fixed += t.gggHairpinBonus;
     bool allC = true;
@@ -151,8 +157,11 @@ void interiorFeatures(const fold::energyModel& m, int i, int j, int ip, int jp, 
     } else if (s1 == 1 && s2 == 1) {
         add(out, table::int11, gridIndex({c[i], c[i + 1], c[ip], c[j], c[j - 1], c[jp]}));
     } else {
-        add(out, table::tstacki, gridIndex({c[i], c[j], c[i + 1], c[j - 1]}));
-        add(out, table::tstacki, gridIndex({c[jp], c[ip], c[jp + 1], c[ip - 1]}));
+        const table mismatch = s1 == 1 || s2 == 1                          ? table::tstacki1n
+                               : (s1 == 2 && s2 == 3) || (s1 == 3 && s2 == 2) ? table::tstacki23
+                                                                              : table::tstacki;
+        add(out, mismatch, gridIndex({c[i], c[j], c[i + 1], c[j - 1]}));
+        add(out, mismatch, gridIndex({c[jp], c[ip], c[jp + 1], c[ip - 1]}));
         sizeTerm(t, table::internalLoop, n, out);
         out.fixed += t.loopConst[3];
         const int side = std::min({MAX_ASYMMETRY_SIDE, s1, s2});

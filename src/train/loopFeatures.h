@@ -30,8 +30,11 @@ enum class table : std::uint8_t {
     multiOffset,
     multiPerUnpaired,
     multiPerHelix,
+    tstacki1n,
+    tstacki23,
+    hexaloop,
 };
-constexpr int TABLES = static_cast<int>(table::multiPerHelix) + 1;
+constexpr int TABLES = static_cast<int>(table::hexaloop) + 1;
 
 // One cell: its table and its index in that table's row-major layout.
 struct cell {
