@@ -48,9 +48,14 @@ struct loopTerms {
     std::array<int, MAX_INTERIOR + 1> bulge{};                                   // [size]
     std::array<std::array<std::uint8_t, MAX_INTERIOR + 1>, MAX_INTERIOR + 1> shape{};  // [s1][s2]: index of its mismatch table
     std::array<const codeGrid<4>*, MISMATCH_SHAPES> mismatch{};
+    int shapes = 1;  // mismatch tables in use: one where all three are equal
+    static constexpr int MISMATCH_CELLS = CODES * CODES * CODES * CODES;
+    std::array<std::array<int, MISMATCH_CELLS>, MISMATCH_SHAPES> flatMismatch{};  // by ((a * CODES + b) * CODES + c) * CODES + d
     bool vectorExact = false;  // no generic loop or bulge can reach INFINITE, so none is forbidden
 
-    explicit loopTerms(const paramTables& t) : mismatch{&t.tstacki, &t.tstacki1n, &t.tstacki23} {
+    explicit loopTerms(const paramTables& t)
+        : mismatch{&t.tstacki, &t.tstacki1n, &t.tstacki23},
+          shapes(t.tstacki1n == t.tstacki && t.tstacki23 == t.tstacki ? 1 : MISMATCH_SHAPES) {
         constexpr int MAX_ASYMMETRY_SIDE = 2;
         int maxGeneric = -DP_INF;
         for (int s1 = 1; s1 < MAX_INTERIOR; ++s1) {
@@ -58,7 +63,7 @@ struct loopTerms {
                 const int side = std::min({MAX_ASYMMETRY_SIDE, s1, s2});
                 const int asymmetry = std::min(t.asymmetryMax, std::abs(s1 - s2) * t.asymmetryPenalty[side]);
                 generic[s1][s2] = t.internalLoop[s1 + s2] + t.loopConst[3] + asymmetry;
-                shape[s1][s2] = static_cast<std::uint8_t>(korvane::loopTerms::shapeOf(s1, s2));
+                shape[s1][s2] = shapes > 1 ? static_cast<std::uint8_t>(korvane::loopTerms::shapeOf(s1, s2)) : 0;
                 if (s1 > 2 || s2 > 2) maxGeneric = std::max(maxGeneric, generic[s1][s2]);
             }
         }
@@ -74,6 +79,11 @@ struct loopTerms {
                     if (codesPair(a, b))
                         for (int c = CODE_UNKNOWN; c <= CODE_U; ++c)
                             for (int d = CODE_UNKNOWN; d <= CODE_U; ++d) maxMismatch = std::max(maxMismatch, (*table)[a][b][c][d]);
+        for (int shape = 0; shape < MISMATCH_SHAPES; ++shape)
+            for (int cell = 0; cell < MISMATCH_CELLS; ++cell) {
+                const int a = cell / (CODES * CODES * CODES), b = cell / (CODES * CODES) % CODES;
+                flatMismatch[shape][cell] = (*mismatch[shape])[a][b][cell / CODES % CODES][cell % CODES];
+            }
         const long long maxAu = std::max(0, t.terminalAuPenalty);
         vectorExact = 2LL * maxMismatch + maxGeneric < INFINITE && maxBulge + 2 * maxAu < INFINITE;
     }
@@ -198,7 +208,8 @@ private:
     void fillRow(int i) {
         const bool pairs = pairsWithSomething(i);
         const int end = last(i);
-        for (auto& row : w_.bestInterior) std::fill(row.begin() + i, row.begin() + end + 1, DP_INF);
+        for (int shape = 0; shape < terms_.shapes; ++shape)
+            std::fill(w_.bestInterior[shape].begin() + i, w_.bestInterior[shape].begin() + end + 1, DP_INF);
         std::fill(w_.bestBulge.begin() + i, w_.bestBulge.begin() + end + 1, DP_INF);
         if (pairs && terms_.vectorExact) fillInteriorRows(i);
         int* branchRow = w_.branchRow.data();
@@ -224,7 +235,7 @@ private:
                 if (h < INFINITE) v = h;
                 if (terms_.vectorExact) {
                     v = std::min(v, interiorOneByOne(i, j, true));
-                    for (int shape = 0; shape < MISMATCH_SHAPES; ++shape) {
+                    for (int shape = 0; shape < terms_.shapes; ++shape) {
                         const int outer = (*terms_.mismatch[shape])[code_[i]][code_[j]][code_[i + 1]][code_[j - 1]];
                         v = std::min(v, w_.bestInterior[shape][j] + outer);
                     }
@@ -262,19 +273,15 @@ private:
         }
         w_.exterior[i] = best;
 
-        for (int shape = 0; shape < MISMATCH_SHAPES; ++shape) {
-            int* inner = innerRow(shape, i);
-            const auto& mismatch = *terms_.mismatch[shape];
-            for (int l = i; l <= end; ++l) {
-                const int v = closed(i, l);
-                const bool usable = finite(v) && i > 1 && l < n_;
-                inner[l] = usable ? v + mismatch[code_[l]][code_[i]][code_[l + 1]][code_[i - 1]] : DP_INF;
-            }
-        }
+        std::array<int*, MISMATCH_SHAPES> inner{};
+        for (int shape = 0; shape < terms_.shapes; ++shape) inner[shape] = innerRow(shape, i);
+        const auto& mismatch = terms_.flatMismatch;
         int* bulge = bulgeRow(i);
         for (int l = i; l <= end; ++l) {
             const int v = closed(i, l);
             const bool usable = finite(v) && i > 1 && l < n_;
+            const int cell = usable ? ((code_[l] * CODES + code_[i]) * CODES + code_[l + 1]) * CODES + code_[i - 1] : 0;
+            for (int shape = 0; shape < terms_.shapes; ++shape) inner[shape][l] = usable ? v + mismatch[shape][cell] : DP_INF;
             bulge[l] = usable ? v + m_.tables.pairAuPenalty(code_[i], code_[l]) : DP_INF;
         }
     }
