@@ -115,6 +115,16 @@ public:
         return mismatch_[GENERIC_SHAPE][c[l]][c[k]][c[l + 1]][c[k - 1]];
     }
 
+    // The same from the table of a loop shape (loopTerms::shapeOf).
+    double outerMismatch(int i, int j, loopTerms::mismatchShape shape) const {
+        const auto& c = m_.code;
+        return mismatch_[static_cast<int>(shape)][c[i]][c[j]][c[i + 1]][c[j - 1]];
+    }
+    double innerMismatch(int k, int l, loopTerms::mismatchShape shape) const {
+        const auto& c = m_.code;
+        return mismatch_[static_cast<int>(shape)][c[l]][c[k]][c[l + 1]][c[k - 1]];
+    }
+
     double multiClosing(int i, int j) const {
         const auto& c = m_.code;
         return multiClosing_[c[i]][c[j]][c[i + 1]][c[j - 1]];

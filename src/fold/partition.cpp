@@ -1,6 +1,7 @@
 #include "fold/partition.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <stdexcept>
 
@@ -53,16 +54,18 @@ void addScaledSum(double* __restrict to, const double* __restrict a, const doubl
     for (int t = 0; t < length; ++t) to[t] += factor * (a[t] + c[t]);
 }
 
-// Inner pairs k-l of the 1xn and 2x3 loops closed by i-j, which have mismatch tables of their own.
+using loopTerms::mismatchShape;
+
+// Inner pairs k-l of the 1xn and 2x3 loops closed by i-j, which have mismatch tables of their
+// own: visit(k, l, size weight, shape).
 template <typename visitFn>
-void forEachShapedLoop(int i, int j, visitFn visit) {
-    const auto fits = [&](int k, int l) { return l - k > MIN_HAIRPIN; };
-    for (int s = 3; s + 1 <= MAX_INTERIOR; ++s) {
-        if (fits(i + 2, j - 1 - s)) visit(i + 2, j - 1 - s);
-        if (fits(i + 1 + s, j - 2)) visit(i + 1 + s, j - 2);
-    }
-    if (fits(i + 3, j - 4)) visit(i + 3, j - 4);
-    if (fits(i + 4, j - 3)) visit(i + 4, j - 3);
+void forEachShapedLoop(const loopWeights& w, int i, int j, visitFn visit) {
+    for (int s = 3; s + 1 <= MAX_INTERIOR && (j - 1 - s) - (i + 2) > MIN_HAIRPIN; ++s)
+        visit(i + 2, j - 1 - s, w.genericSize(1, s), mismatchShape::oneByN);
+    for (int s = 3; s + 1 <= MAX_INTERIOR && (j - 2) - (i + 1 + s) > MIN_HAIRPIN; ++s)
+        visit(i + 1 + s, j - 2, w.genericSize(s, 1), mismatchShape::oneByN);
+    if ((j - 4) - (i + 3) > MIN_HAIRPIN) visit(i + 3, j - 4, w.genericSize(2, 3), mismatchShape::twoByThree);
+    if ((j - 3) - (i + 4) > MIN_HAIRPIN) visit(i + 4, j - 3, w.genericSize(3, 2), mismatchShape::twoByThree);
 }
 
 }  // namespace
@@ -80,9 +83,12 @@ double partitionFunction::interiorInside(const loopWeights& w, int i, int j) con
             if (const double v = qb_[row(k, l)]; v != 0.0) special += v * w.interior(i, j, k, l);
         }
     if (w.shapedLoops()) {
-        forEachShapedLoop(i, j, [&](int k, int l) {
-            if (const double v = qb_[row(k, l)]; v != 0.0) special += v * w.interior(i, j, k, l);
+        std::array<double, 3> byShape{};  // outer mismatch aside
+        forEachShapedLoop(w, i, j, [&](int k, int l, double size, mismatchShape shape) {
+            byShape[static_cast<int>(shape)] += qb_[row(k, l)] * size * w.innerMismatch(k, l, shape);
         });
+        for (mismatchShape shape : {mismatchShape::oneByN, mismatchShape::twoByThree})
+            special += byShape[static_cast<int>(shape)] * w.outerMismatch(i, j, shape);
     }
     double bulges = 0.0;
     const int lowest = std::max(i + 1 + MIN_HAIRPIN + 1, j - 1 - MAX_INTERIOR);
@@ -111,8 +117,10 @@ void partitionFunction::interiorOutside(const loopWeights& w, int i, int j, doub
             if (qb_[row(k, l)] != 0.0) qbOut_[row(k, l)] += out * w.interior(i, j, k, l);
         }
     if (w.shapedLoops()) {
-        forEachShapedLoop(i, j, [&](int k, int l) {
-            if (qb_[row(k, l)] != 0.0) qbOut_[row(k, l)] += out * w.interior(i, j, k, l);
+        const std::array<double, 3> outer{0.0, out * w.outerMismatch(i, j, mismatchShape::oneByN),
+                                          out * w.outerMismatch(i, j, mismatchShape::twoByThree)};
+        forEachShapedLoop(w, i, j, [&](int k, int l, double size, mismatchShape shape) {
+            qbOut_[row(k, l)] += outer[static_cast<int>(shape)] * size * w.innerMismatch(k, l, shape);
         });
     }
     const double bulge = out * w.terminal(i, j);
