@@ -94,7 +94,8 @@ public:
     }
 
     // Whether 1xn and 2x3 loops have mismatch tables of their own. If so, genericRising leaves
-    // them out and the caller adds them by interior(); otherwise every generic loop factorises.
+    // them out and the caller adds them with their shape's mismatches; otherwise every generic
+    // loop factorises with the common ones.
     bool shapedLoops() const { return shaped_; }
 
     // The generic internal loop's weight factorises: genericSize(s1, s2) times the mismatch of
