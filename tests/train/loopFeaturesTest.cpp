@@ -99,7 +99,10 @@ TEST(LoopFeatures, StructuresSumBackToTheEvaluator) {
     const auto turner = loadParameterSet("turner1999");
     const auto turner2004 = loadParameterSet("turner2004");
     for (int trial = 0; trial < 12; ++trial) {
-        const rnaSequence s = makeSequence("r", trial % 2 ? shapedLetters(random, 1) : randomLetters(random, 17));
+        // At least 17 letters: distinctWithSpecials places a triloop at 13.
+        std::string letters = trial % 2 ? shapedLetters(random, 1) : randomLetters(random, 17);
+        if (letters.size() < 17) letters += randomLetters(random, 17 - static_cast<int>(letters.size()));
+        const rnaSequence s = makeSequence("r", letters);
         const auto distinct = distinctWithSpecials(s.codes);
         for (const paramTables* t : {turner.get(), turner2004.get(), distinct.get()}) {
             const fold::energyModel m(*t, s.codes, s.length());
