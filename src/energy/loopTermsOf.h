@@ -21,6 +21,7 @@ constexpr int CODE_LINKER = 5;
 
 constexpr int TRILOOP = 3;             // unpaired nucleotides of a triloop
 constexpr int TETRALOOP = 4;           // unpaired nucleotides of a tetraloop
+constexpr int HEXALOOP = 6;            // unpaired nucleotides of a hexaloop
 constexpr int KEY_RADIX = 5;           // special-hairpin keys are base-5 numbers
 constexpr int SHORT_HAIRPIN_U = 6;     // 0.6 kcal/mol on a U-closed loop of one or two
 constexpr int MAX_ASYMMETRY_SIDE = 2;  // asymmetry entries beyond the second are not used
@@ -93,6 +94,8 @@ valueOf<T> hairpinEnergy(const T& tables, std::span<const int> code, int i, int 
                   loopSizeTerm(tables, tables.hairpinLoop, s);
         if (s == TETRALOOP) {
             energy += specialHairpinBonus(tables.tloop, tables.tloopCount, hairpinKey(code, i, TETRALOOP + 2));
+        } else if (s == HEXALOOP) {
+            energy += specialHairpinBonus(tables.hexaloop, tables.hexaloopCount, hairpinKey(code, i, HEXALOOP + 2));
         }
     }
     if (ci == CODE_G && cj == CODE_U && i >= 3 && code[i - 1] == CODE_G && code[i - 2] == CODE_G) {
@@ -102,6 +105,26 @@ valueOf<T> hairpinEnergy(const T& tables, std::span<const int> code, int i, int 
     for (int p = i + 1; p < j && allC; ++p) allC = code[p] == CODE_C;
     if (allC) energy += s == TRILOOP ? tables.polyC3 : tables.polyCIntercept + s * tables.polyCSlope;
     return energy;
+}
+
+// Mismatch table of a generic internal loop with s1 and s2 unpaired: 1xn and 2x3 loops have
+// their own (the 1x1 and 1x2 loops are tabulated whole).
+enum class mismatchShape { generic, oneByN, twoByThree };
+
+constexpr mismatchShape shapeOf(int s1, int s2) {
+    if (s1 == 1 || s2 == 1) return mismatchShape::oneByN;
+    if ((s1 == 2 && s2 == 3) || (s1 == 3 && s2 == 2)) return mismatchShape::twoByThree;
+    return mismatchShape::generic;
+}
+
+template <typename T>
+const auto& mismatchTable(const T& tables, mismatchShape shape) {
+    switch (shape) {
+        case mismatchShape::oneByN: return tables.tstacki1n;
+        case mismatchShape::twoByThree: return tables.tstacki23;
+        case mismatchShape::generic: break;
+    }
+    return tables.tstacki;
 }
 
 template <typename T>
@@ -133,8 +156,8 @@ valueOf<T> loopEnergy(const T& tables, std::span<const int> code, int i, int j, 
     }
     const int side = std::min({MAX_ASYMMETRY_SIDE, s1, s2});
     const valueOf<T> asymmetry = std::min<valueOf<T>>(tables.asymmetryMax, std::abs(s1 - s2) * tables.asymmetryPenalty[side]);
-    return tables.tstacki[code[i]][code[j]][code[i + 1]][code[j - 1]] +
-           tables.tstacki[code[jp]][code[ip]][code[jp + 1]][code[ip - 1]] +
+    const auto& mismatch = mismatchTable(tables, shapeOf(s1, s2));
+    return mismatch[code[i]][code[j]][code[i + 1]][code[j - 1]] + mismatch[code[jp]][code[ip]][code[jp + 1]][code[ip - 1]] +
            loopSizeTerm(tables, tables.internalLoop, n) + tables.loopConst[3] + asymmetry;
 }
 

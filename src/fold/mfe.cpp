@@ -7,6 +7,8 @@
 #include <string>
 #include <utility>
 
+#include "energy/loopTermsOf.h"
+
 // The kernel below carries most of the work; an AVX-512 or AVX2 copy is picked at load time
 // where the processor has one, so the binary stays portable.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
@@ -44,9 +46,16 @@ void growTo(std::vector<T>& buffer, std::size_t size) {
 struct loopTerms {
     std::array<std::array<int, MAX_INTERIOR + 1>, MAX_INTERIOR + 1> generic{};  // [s1][s2]
     std::array<int, MAX_INTERIOR + 1> bulge{};                                   // [size]
+    std::array<std::array<std::uint8_t, MAX_INTERIOR + 1>, MAX_INTERIOR + 1> shape{};  // [s1][s2]: index of its mismatch table
+    std::array<const codeGrid<4>*, MISMATCH_SHAPES> mismatch{};
+    int shapes = 1;  // mismatch tables in use: one where all three are equal
+    static constexpr int MISMATCH_CELLS = CODES * CODES * CODES * CODES;
+    std::array<std::array<int, MISMATCH_CELLS>, MISMATCH_SHAPES> flatMismatch{};  // by ((a * CODES + b) * CODES + c) * CODES + d
     bool vectorExact = false;  // no generic loop or bulge can reach INFINITE, so none is forbidden
 
-    explicit loopTerms(const paramTables& t) {
+    explicit loopTerms(const paramTables& t)
+        : mismatch{&t.tstacki, &t.tstacki1n, &t.tstacki23},
+          shapes(t.tstacki1n == t.tstacki && t.tstacki23 == t.tstacki ? 1 : MISMATCH_SHAPES) {
         constexpr int MAX_ASYMMETRY_SIDE = 2;
         int maxGeneric = -DP_INF;
         for (int s1 = 1; s1 < MAX_INTERIOR; ++s1) {
@@ -54,6 +63,7 @@ struct loopTerms {
                 const int side = std::min({MAX_ASYMMETRY_SIDE, s1, s2});
                 const int asymmetry = std::min(t.asymmetryMax, std::abs(s1 - s2) * t.asymmetryPenalty[side]);
                 generic[s1][s2] = t.internalLoop[s1 + s2] + t.loopConst[3] + asymmetry;
+                shape[s1][s2] = shapes > 1 ? static_cast<std::uint8_t>(korvane::loopTerms::shapeOf(s1, s2)) : 0;
                 if (s1 > 2 || s2 > 2) maxGeneric = std::max(maxGeneric, generic[s1][s2]);
             }
         }
@@ -63,11 +73,17 @@ struct loopTerms {
             maxBulge = std::max(maxBulge, bulge[s]);
         }
         int maxMismatch = -DP_INF;
-        for (int a = CODE_A; a <= CODE_U; ++a)
-            for (int b = CODE_A; b <= CODE_U; ++b)
-                if (codesPair(a, b))
-                    for (int c = CODE_UNKNOWN; c <= CODE_U; ++c)
-                        for (int d = CODE_UNKNOWN; d <= CODE_U; ++d) maxMismatch = std::max(maxMismatch, t.tstacki[a][b][c][d]);
+        for (const auto* table : {&t.tstacki, &t.tstacki1n, &t.tstacki23})
+            for (int a = CODE_A; a <= CODE_U; ++a)
+                for (int b = CODE_A; b <= CODE_U; ++b)
+                    if (codesPair(a, b))
+                        for (int c = CODE_UNKNOWN; c <= CODE_U; ++c)
+                            for (int d = CODE_UNKNOWN; d <= CODE_U; ++d) maxMismatch = std::max(maxMismatch, (*table)[a][b][c][d]);
+        for (int shape = 0; shape < MISMATCH_SHAPES; ++shape)
+            for (int cell = 0; cell < MISMATCH_CELLS; ++cell) {
+                const int a = cell / (CODES * CODES * CODES), b = cell / (CODES * CODES) % CODES;
+                flatMismatch[shape][cell] = (*mismatch[shape])[a][b][cell / CODES % CODES][cell % CODES];
+            }
         const long long maxAu = std::max(0, t.terminalAuPenalty);
         vectorExact = 2LL * maxMismatch + maxGeneric < INFINITE && maxBulge + 2 * maxAu < INFINITE;
     }
@@ -99,7 +115,9 @@ private:
     int& multi(int i, int j) { return w_.multi[w_.rowStart[i] + j]; }
     const int* multiRow(int i) const { return w_.multi.data() + w_.rowStart[i]; }
     std::uint8_t& multiClosed(int i, int j) { return w_.multiClosed[w_.rowStart[i] + j]; }
-    int* innerRow(int k) { return w_.innerRing.data() + static_cast<std::ptrdiff_t>(k % RING_ROWS) * (n_ + 2); }
+    int* innerRow(int shape, int k) {
+        return w_.innerRing[shape].data() + static_cast<std::ptrdiff_t>(k % RING_ROWS) * (n_ + 2);
+    }
     int* bulgeRow(int k) { return w_.bulgeRing.data() + static_cast<std::ptrdiff_t>(k % RING_ROWS) * (n_ + 2); }
     int unpaired() const { return m_.multiPerUnpaired(); }
     int last(int i) const { return std::min(n_, i + span_); }
@@ -122,9 +140,10 @@ private:
         growTo(w_.closed, triangle);
         growTo(w_.multi, triangle);
         growTo(w_.multiClosed, triangle);
-        growTo(w_.innerRing, RING_ROWS * (n + 2));
+        for (auto& ring : w_.innerRing) growTo(ring, RING_ROWS * (n + 2));
+        for (auto& row : w_.bestInterior) growTo(row, n + 2);
         growTo(w_.bulgeRing, RING_ROWS * (n + 2));
-        for (auto* row : {&w_.branchRow, &w_.twoOrMore, &w_.bestInterior, &w_.bestBulge, &w_.starBelow, &w_.star, &w_.exterior, &w_.codes})
+        for (auto* row : {&w_.branchRow, &w_.twoOrMore, &w_.bestBulge, &w_.starBelow, &w_.star, &w_.exterior, &w_.codes})
             growTo(*row, n + 2);
         w_.codes[0] = w_.codes[n_ + 1] = CODE_UNKNOWN;
         for (int p = 1; p <= n_; ++p) w_.codes[p] = m_.code[p];
@@ -142,16 +161,16 @@ private:
     // Best generic interior loops and bulges of two or more below every i-j of row i, as whole
     // rows: for each loop shape the candidates of all j lie side by side in an inner row.
     void fillInteriorRows(int i) {
-        int* bestI = w_.bestInterior.data();
         int* bestB = w_.bestBulge.data();
         const int end = last(i);
         for (int s1 = 1; s1 < MAX_INTERIOR; ++s1) {
             const int k = i + 1 + s1;
-            const int* row = innerRow(k);
             for (int s2 = s1 <= 2 ? 3 : 1; s1 + s2 <= MAX_INTERIOR; ++s2) {
                 const int first = k + MIN_SPAN + 1 + s2;  // j where l = j - 1 - s2 first reaches k + MIN_SPAN
                 if (first > end) break;
-                lowerTo(bestI + first, row + first - 1 - s2, terms_.generic[s1][s2], end - first + 1);
+                const int shape = terms_.shape[s1][s2];
+                lowerTo(w_.bestInterior[shape].data() + first, innerRow(shape, k) + first - 1 - s2, terms_.generic[s1][s2],
+                        end - first + 1);
             }
         }
         for (int s = 2; s <= MAX_INTERIOR; ++s) {
@@ -189,7 +208,8 @@ private:
     void fillRow(int i) {
         const bool pairs = pairsWithSomething(i);
         const int end = last(i);
-        std::fill(w_.bestInterior.begin() + i, w_.bestInterior.begin() + end + 1, DP_INF);
+        for (int shape = 0; shape < terms_.shapes; ++shape)
+            std::fill(w_.bestInterior[shape].begin() + i, w_.bestInterior[shape].begin() + end + 1, DP_INF);
         std::fill(w_.bestBulge.begin() + i, w_.bestBulge.begin() + end + 1, DP_INF);
         if (pairs && terms_.vectorExact) fillInteriorRows(i);
         int* branchRow = w_.branchRow.data();
@@ -215,8 +235,10 @@ private:
                 if (h < INFINITE) v = h;
                 if (terms_.vectorExact) {
                     v = std::min(v, interiorOneByOne(i, j, true));
-                    const int* t = m_.tables.tstacki[code_[i]][code_[j]][code_[i + 1]].data();
-                    v = std::min(v, w_.bestInterior[j] + t[code_[j - 1]]);
+                    for (int shape = 0; shape < terms_.shapes; ++shape) {
+                        const int outer = (*terms_.mismatch[shape])[code_[i]][code_[j]][code_[i + 1]][code_[j - 1]];
+                        v = std::min(v, w_.bestInterior[shape][j] + outer);
+                    }
                     v = std::min(v, w_.bestBulge[j] + m_.tables.pairAuPenalty(code_[i], code_[j]));
                 } else {
                     v = std::min(v, interiorOneByOne(i, j, false));
@@ -251,12 +273,15 @@ private:
         }
         w_.exterior[i] = best;
 
-        int* inner = innerRow(i);
+        std::array<int*, MISMATCH_SHAPES> inner{};
+        for (int shape = 0; shape < terms_.shapes; ++shape) inner[shape] = innerRow(shape, i);
+        const auto& mismatch = terms_.flatMismatch;
         int* bulge = bulgeRow(i);
         for (int l = i; l <= end; ++l) {
             const int v = closed(i, l);
             const bool usable = finite(v) && i > 1 && l < n_;
-            inner[l] = usable ? v + m_.tables.tstacki[code_[l]][code_[i]][code_[l + 1]][code_[i - 1]] : DP_INF;
+            const int cell = usable ? ((code_[l] * CODES + code_[i]) * CODES + code_[l + 1]) * CODES + code_[i - 1] : 0;
+            for (int shape = 0; shape < terms_.shapes; ++shape) inner[shape][l] = usable ? v + mismatch[shape][cell] : DP_INF;
             bulge[l] = usable ? v + m_.tables.pairAuPenalty(code_[i], code_[l]) : DP_INF;
         }
     }

@@ -1,6 +1,7 @@
 #include "fold/partition.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <stdexcept>
 
@@ -53,6 +54,20 @@ void addScaledSum(double* __restrict to, const double* __restrict a, const doubl
     for (int t = 0; t < length; ++t) to[t] += factor * (a[t] + c[t]);
 }
 
+using loopTerms::mismatchShape;
+
+// Inner pairs k-l of the 1xn and 2x3 loops closed by i-j, which have mismatch tables of their
+// own: visit(k, l, size weight, shape).
+template <typename visitFn>
+void forEachShapedLoop(const loopWeights& w, int i, int j, visitFn visit) {
+    for (int s = 3; s + 1 <= MAX_INTERIOR && (j - 1 - s) - (i + 2) > MIN_HAIRPIN; ++s)
+        visit(i + 2, j - 1 - s, w.genericSize(1, s), mismatchShape::oneByN);
+    for (int s = 3; s + 1 <= MAX_INTERIOR && (j - 2) - (i + 1 + s) > MIN_HAIRPIN; ++s)
+        visit(i + 1 + s, j - 2, w.genericSize(s, 1), mismatchShape::oneByN);
+    if ((j - 4) - (i + 3) > MIN_HAIRPIN) visit(i + 3, j - 4, w.genericSize(2, 3), mismatchShape::twoByThree);
+    if ((j - 3) - (i + 4) > MIN_HAIRPIN) visit(i + 4, j - 3, w.genericSize(3, 2), mismatchShape::twoByThree);
+}
+
 }  // namespace
 
 // Inner pairs k-l of loops closed by i-j: k - i - 1 = s1 and j - l - 1 = s2 unpaired, s1 + s2 <= 30.
@@ -67,6 +82,14 @@ double partitionFunction::interiorInside(const loopWeights& w, int i, int j) con
             if ((s1 == 0 && s2 == 2) || (s1 == 2 && s2 == 0) || l - k <= MIN_HAIRPIN) continue;
             if (const double v = qb_[row(k, l)]; v != 0.0) special += v * w.interior(i, j, k, l);
         }
+    if (w.shapedLoops()) {
+        std::array<double, 3> byShape{};  // outer mismatch aside
+        forEachShapedLoop(w, i, j, [&](int k, int l, double size, mismatchShape shape) {
+            byShape[static_cast<int>(shape)] += qb_[row(k, l)] * size * w.innerMismatch(k, l, shape);
+        });
+        for (mismatchShape shape : {mismatchShape::oneByN, mismatchShape::twoByThree})
+            special += byShape[static_cast<int>(shape)] * w.outerMismatch(i, j, shape);
+    }
     double bulges = 0.0;
     const int lowest = std::max(i + 1 + MIN_HAIRPIN + 1, j - 1 - MAX_INTERIOR);
     for (int l = j - 3; l >= lowest; --l) bulges += w.bulgeSize(j - l - 1) * w.terminal(i + 1, l) * qb_[row(i + 1, l)];
@@ -93,6 +116,13 @@ void partitionFunction::interiorOutside(const loopWeights& w, int i, int j, doub
             if ((s1 == 0 && s2 == 2) || (s1 == 2 && s2 == 0) || l - k <= MIN_HAIRPIN) continue;
             if (qb_[row(k, l)] != 0.0) qbOut_[row(k, l)] += out * w.interior(i, j, k, l);
         }
+    if (w.shapedLoops()) {
+        const std::array<double, 3> outer{0.0, out * w.outerMismatch(i, j, mismatchShape::oneByN),
+                                          out * w.outerMismatch(i, j, mismatchShape::twoByThree)};
+        forEachShapedLoop(w, i, j, [&](int k, int l, double size, mismatchShape shape) {
+            qbOut_[row(k, l)] += outer[static_cast<int>(shape)] * size * w.innerMismatch(k, l, shape);
+        });
+    }
     const double bulge = out * w.terminal(i, j);
     const int lowest = std::max(i + 1 + MIN_HAIRPIN + 1, j - 1 - MAX_INTERIOR);
     for (int l = j - 3; l >= lowest; --l) qbOut_[row(i + 1, l)] += bulge * w.bulgeSize(j - l - 1) * w.terminal(i + 1, l);

@@ -14,6 +14,7 @@ namespace {
 
 constexpr int TRILOOP = 3;
 constexpr int TETRALOOP = 4;
+constexpr int HEXALOOP = 6;
 constexpr int MAX_ASYMMETRY_SIDE = 2;
 
 int gridIndex(std::initializer_list<int> codes) {
@@ -65,6 +66,9 @@ void hairpinFeatures(const fold::energyModel& m, int i, int j, loopFeatures& out
         sizeTerm(t, table::hairpinLoop, s, out);
         if (s == TETRALOOP)
             if (int e = loopTerms::specialHairpinEntry(t.tloop, t.tloopCount, loopTerms::hairpinKey(c, i, TETRALOOP + 2))) add(out, table::tetraloop, e);
+        if (s == HEXALOOP)
+            if (int e = loopTerms::specialHairpinEntry(t.hexaloop, t.hexaloopCount, loopTerms::hairpinKey(c, i, HEXALOOP + 2)))
+                add(out, table::hexaloop, e);
     }
     if (c[i] == CODE_G && c[j] == CODE_U && i >= 3 && c[i - 1] == CODE_G && c[i - 2] == CODE_G) out.fixed += t.gggHairpinBonus;
     bool allC = true;
@@ -100,8 +104,11 @@ void interiorFeatures(const fold::energyModel& m, int i, int j, int ip, int jp, 
     } else if (s1 == 1 && s2 == 1) {
         add(out, table::int11, gridIndex({c[i], c[i + 1], c[ip], c[j], c[j - 1], c[jp]}));
     } else {
-        add(out, table::tstacki, gridIndex({c[i], c[j], c[i + 1], c[j - 1]}));
-        add(out, table::tstacki, gridIndex({c[jp], c[ip], c[jp + 1], c[ip - 1]}));
+        const table mismatch = s1 == 1 || s2 == 1                          ? table::tstacki1n
+                               : (s1 == 2 && s2 == 3) || (s1 == 3 && s2 == 2) ? table::tstacki23
+                                                                              : table::tstacki;
+        add(out, mismatch, gridIndex({c[i], c[j], c[i + 1], c[j - 1]}));
+        add(out, mismatch, gridIndex({c[jp], c[ip], c[jp + 1], c[ip - 1]}));
         sizeTerm(t, table::internalLoop, n, out);
         out.fixed += t.loopConst[3];
         const int side = std::min({MAX_ASYMMETRY_SIDE, s1, s2});

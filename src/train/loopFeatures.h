@@ -31,8 +31,11 @@ enum class table : std::uint8_t {
     multiOffset,
     multiPerUnpaired,
     multiPerHelix,
+    tstacki1n,
+    tstacki23,
+    hexaloop,
 };
-constexpr int TABLES = static_cast<int>(table::multiPerHelix) + 1;
+constexpr int TABLES = static_cast<int>(table::hexaloop) + 1;
 
 // One cell: its table and its index in that table's row-major layout.
 struct cell {
@@ -93,6 +96,9 @@ auto& cellOf(T& t, cell c) {
         case table::multiOffset: return t.loopConst[5];
         case table::multiPerUnpaired: return t.loopConst[6];
         case table::multiPerHelix: return t.loopConst[10];
+        case table::tstacki1n: return detail::gridCell(t.tstacki1n, c.index, 4);
+        case table::tstacki23: return detail::gridCell(t.tstacki23, c.index, 4);
+        case table::hexaloop: return t.hexaloop[c.index][1];
     }
     return t.terminalAuPenalty;
 }

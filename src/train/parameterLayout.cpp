@@ -66,13 +66,14 @@ parameterLayout::parameterLayout(const paramTables& t) {
             if (slots_.count(key(reverse))) continue;
             addParameter("stack " + letters({a, b, c, d}), {forward, reverse}, false, t);
         }
-    for (table mismatch : {table::tstackh, table::tstacki})
+    const std::array<std::pair<table, const char*>, 4> mismatches{{{table::tstackh, "hairpin mismatch "},
+                                                                   {table::tstacki, "internal mismatch "},
+                                                                   {table::tstacki1n, "1xn mismatch "},
+                                                                   {table::tstacki23, "2x3 mismatch "}}};
+    for (auto [mismatch, label] : mismatches)
         for (auto [a, b] : PAIRS)
             for (int x : BASES)
-                for (int y : BASES)
-                    one(std::string(mismatch == table::tstackh ? "hairpin" : "internal") + " mismatch " +
-                            letters({a, b, x, y}),
-                        mismatch, grid({a, b, x, y}));
+                for (int y : BASES) one(label + letters({a, b, x, y}), mismatch, grid({a, b, x, y}));
     for (auto [a, b] : PAIRS)
         for (int x : BASES)
             for (int side : {fold::SIDE_3PRIME, fold::SIDE_5PRIME})
@@ -112,6 +113,8 @@ parameterLayout::parameterLayout(const paramTables& t) {
         one("tetraloop " + std::to_string(e), table::tetraloop, e);
     for (int e = 1; e <= std::min(t.triloopCount, MAX_SPECIAL_HAIRPINS); ++e)
         one("triloop " + std::to_string(e), table::triloop, e);
+    for (int e = 1; e <= std::min(t.hexaloopCount, MAX_SPECIAL_HAIRPINS); ++e)
+        one("hexaloop " + std::to_string(e), table::hexaloop, e);
     one("terminal AU/GU", table::terminalAu, 0);
     one("multibranch offset", table::multiOffset, 0);
     one("multibranch per unpaired", table::multiPerUnpaired, 0);

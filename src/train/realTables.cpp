@@ -41,6 +41,10 @@ std::unique_ptr<realTables> realCopy(const paramTables& t) {
     r->polyC3 = t.polyC3;
     copyCells(r->triloop, t.triloop);
     r->triloopCount = t.triloopCount;
+    copyCells(r->tstacki23, t.tstacki23);
+    copyCells(r->tstacki1n, t.tstacki1n);
+    copyCells(r->hexaloop, t.hexaloop);
+    r->hexaloopCount = t.hexaloopCount;
     r->rtKcal = t.rtKcal;
     r->loopExtrapolation = t.loopExtrapolation;
     return r;

@@ -37,6 +37,10 @@ struct realTables {
     double polyC3 = 0;
     realSpecialHairpins triloop{};
     int triloopCount = 0;
+    realGrid<4> tstacki23{};
+    realGrid<4> tstacki1n{};
+    realSpecialHairpins hexaloop{};
+    int hexaloopCount = 0;
     float rtKcal = RT_KCAL_37;
     float loopExtrapolation = 0.0f;
 };

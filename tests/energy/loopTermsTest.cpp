@@ -122,10 +122,29 @@ TEST_F(loopTerms, bulges) {
     EXPECT_EQ(loopEnergy(t, codesOf("GAAACAAAGC"), 1, 10, 5, 9), t.bulgeLoop[3] + t.loopConst[2]);
 }
 
+TEST_F(loopTerms, hexaloopBonusGoesOnTopOfTheLoopsOwnTerms) {
+    // A C A G U G U U: key 1 + 2*5 + 1*25 + 3*125 + 4*625 + 3*3125 + 4*15625 + 4*78125 = 387286.
+    t.hexaloop[1] = {387286, -34};
+    t.hexaloopCount = 1;
+    const int base = t.tstackh[A][U][C][U] + t.hairpinLoop[6] + t.loopConst[4];
+    EXPECT_EQ(hairpinEnergy(t, codesOf("ACAGUGUU"), 1, 8), base - 34);
+    EXPECT_EQ(hairpinEnergy(t, codesOf("GACAGUGUUC"), 2, 9), base - 34);
+    // The same six letters in a loop of seven, or closed otherwise, take no bonus.
+    EXPECT_EQ(hairpinEnergy(t, codesOf("ACAGUGUAU"), 1, 9), t.tstackh[A][U][C][A] + t.hairpinLoop[7] + t.loopConst[4]);
+    EXPECT_EQ(hairpinEnergy(t, codesOf("GCAGUGUC"), 1, 8), t.tstackh[G][C][C][U] + t.hairpinLoop[6] + t.loopConst[4]);
+    t.hexaloopCount = 0;
+    EXPECT_EQ(hairpinEnergy(t, codesOf("ACAGUGUU"), 1, 8), base);
+}
+
 TEST_F(loopTerms, genericInternalLoopsAndTheirAsymmetry) {
+    // Loops with a one-nucleotide side and the 2x3 loops read tables of their own.
+    int next = 350000;
+    fillCounting(t.tstacki1n, next, 1);
+    next = 370000;
+    fillCounting(t.tstacki23, next, 1);
     // G U | C AAA G | A C U | C: a 1x3 loop.
     const auto oneByThree = codesOf("GUCAAAGACUC");
-    const int mismatches = t.tstacki[G][C][U][U] + t.tstacki[G][C][A][U];
+    const int mismatches = t.tstacki1n[G][C][U][U] + t.tstacki1n[G][C][A][U];
     EXPECT_EQ(loopEnergy(t, oneByThree, 1, 11, 3, 7),
               mismatches + t.internalLoop[4] + t.loopConst[3] + 2 * t.asymmetryPenalty[1]);
     t.asymmetryMax = 100;
@@ -134,6 +153,16 @@ TEST_F(loopTerms, genericInternalLoopsAndTheirAsymmetry) {
     // 3x3: no asymmetry.
     EXPECT_EQ(loopEnergy(t, codesOf("GAUUCAAAGCAUC"), 1, 13, 5, 9),
               t.tstacki[G][C][A][U] + t.tstacki[G][C][C][U] + t.internalLoop[6] + t.loopConst[3]);
+    // 4x1 (G AAAA | C AAA G | U | C), 2x3 (G UA | C AAA G | ACU | C) and 3x2 (G ACU | C AAA G | AU | C).
+    EXPECT_EQ(loopEnergy(t, codesOf("GAAAACAAAGUC"), 1, 12, 6, 10),
+              t.tstacki1n[G][C][A][U] + t.tstacki1n[G][C][U][A] + t.internalLoop[5] + t.loopConst[3] +
+                  std::min(t.asymmetryMax, 3 * t.asymmetryPenalty[1]));
+    EXPECT_EQ(loopEnergy(t, codesOf("GUACAAAGACUC"), 1, 12, 4, 8),
+              t.tstacki23[G][C][U][U] + t.tstacki23[G][C][A][A] + t.internalLoop[5] + t.loopConst[3] +
+                  t.asymmetryPenalty[2]);
+    EXPECT_EQ(loopEnergy(t, codesOf("GACUCAAAGAUC"), 1, 12, 5, 9),
+              t.tstacki23[G][C][A][U] + t.tstacki23[G][C][A][U] + t.internalLoop[5] + t.loopConst[3] +
+                  t.asymmetryPenalty[2]);
     // 5x3 reads the entry for a smaller side of two, not three.
     EXPECT_EQ(loopEnergy(t, codesOf("GAAAAACAAAGAAAC"), 1, 15, 7, 11),
               t.tstacki[G][C][A][A] + t.tstacki[G][C][A][A] + t.internalLoop[8] + t.loopConst[3] +

@@ -80,6 +80,37 @@ TEST(Mfe, EqualsExhaustiveSearchOnRandomShortSequences) {
     EXPECT_GT(ties, 0) << "no tie was met: the tie rule went untested";
 }
 
+// Turner 2004 gives 1xn and 2x3 loops mismatch tables of their own and has hexaloops; the
+// vectorised loop scan must take each shape's table. The second set favours those loops, so
+// that optima hold them often.
+TEST(Mfe, EqualsExhaustiveSearchWithTurner2004LoopShapes) {
+    const auto turner2004 = loadParameterSet("turner2004");
+    auto favoured = loadParameterSet("turner2004");
+    for (auto* grid : {&favoured->tstacki1n, &favoured->tstacki23})
+        for (auto& a : *grid)
+            for (auto& b : a)
+                for (auto& c : b)
+                    for (int& cell : c)
+                        if (cell < INFINITE) cell -= 15;
+    std::mt19937 random(2004);
+    testing::shapedLoopCount seen;
+    for (int trial = 0; trial < 160; ++trial) {
+        const paramTables& tables = trial % 2 ? *favoured : *turner2004;
+        const std::string letters = trial % 4 == 3 ? randomLetters(random, 12 + trial % 7, "GGCCAU")
+                                                   : testing::shapedLoopLetters(random, tables);
+        expectExhaustiveOptimum(tables, letters);
+        const rnaSequence s = makeSequence("t", letters);
+        const energyModel m(tables, s.codes, s.length());
+        mfeWorkspace workspace;
+        std::vector<int> pairs;
+        minimumFreeEnergy(m, workspace, pairs);
+        testing::countShapedLoops(m, pairs, seen);
+    }
+    EXPECT_GT(seen.oneByN, 0);
+    EXPECT_GT(seen.twoByThree, 0);
+    EXPECT_GT(seen.hexaloops, 0);
+}
+
 TEST(Mfe, EqualsExhaustiveSearchOnHandMadeCases) {
     for (const char* letters : {"X", "XXXXXXXXXXXX", "AAAAAAAAAAAAAAAAAAAAAA", "AAGAAGAGGAAGAGG", "G", "GC", "GAC",
                                 "GAAC", "GAAAC", "GCAUG",

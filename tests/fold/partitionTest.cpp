@@ -80,6 +80,32 @@ TEST(PartitionFunction, MatchesExhaustiveEnumeration) {
     }
 }
 
+// Turner 2004's 1xn and 2x3 loops leave the factorised generic sum and are added one by one.
+TEST(PartitionFunction, MatchesExhaustiveEnumerationWithTurner2004LoopShapes) {
+    const auto turner2004 = loadParameterSet("turner2004");
+    std::mt19937 random(2004);
+    partitionFunction pf;
+    testing::shapedLoopCount weighed;
+    for (int trial = 0; trial < 24; ++trial) {
+        const rnaSequence s = makeSequence("r", trial % 4 == 3 ? randomLetters(random, 14, "GGCCAU")
+                                                               : testing::shapedLoopLetters(random, *turner2004));
+        const energyModel m(*turner2004, s.codes, s.length());
+        const exhaustive e = enumerate(m);
+        forEachStructure(m, [&](std::span<const int> pairs) { testing::countShapedLoops(m, pairs, weighed); });
+        pf.compute(m);
+        EXPECT_NEAR(pf.logPartition(), std::log(e.z), 1e-9) << s.letters;
+        for (int i = 1; i <= m.n; ++i)
+            for (int j = i + 1; j <= m.n; ++j) {
+                const auto it = e.pairWeight.find({i, j});
+                const double expected = it == e.pairWeight.end() ? 0.0 : it->second / e.z;
+                EXPECT_NEAR(pf.probability(i, j), expected, 1e-9) << s.letters << " " << i << "-" << j;
+            }
+    }
+    EXPECT_GT(weighed.oneByN, 0);
+    EXPECT_GT(weighed.twoByThree, 0);
+    EXPECT_GT(weighed.hexaloops, 0);
+}
+
 // Long chains need the scale: unscaled, these weights pass 1e308 (GC repeats within 500 nt).
 TEST(PartitionFunction, StaysFiniteOnLongSequences) {
     std::mt19937 random(11);

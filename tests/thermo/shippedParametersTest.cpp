@@ -104,3 +104,18 @@ TEST(shippedEnthalpiesTest, AdjustToRoomTemperature) {
 }
 
 }  // namespace
+
+// The batch program's set has no 1xn or 2x3 mismatches of its own and no hexaloops, so the
+// loop rules that read them leave its energies as they were, at any temperature.
+TEST(shippedParameters, OneByNAndTwoByThreeMismatchesEqualTheInternalOnes) {
+    for (double kelvin : {STANDARD_TEMPERATURE, STANDARD_TEMPERATURE - 27.0, STANDARD_TEMPERATURE + 23.0}) {
+        thermoLoader loader(true, kelvin);
+        ::testing::internal::CaptureStderr();
+        ASSERT_EQ(loader.loadTables(KORVANE_SOURCE_DIR "/dat"), 0);
+        ::testing::internal::GetCapturedStderr();
+        const auto t = loader.releaseTables();
+        EXPECT_EQ(t->tstacki1n, t->tstacki) << kelvin;
+        EXPECT_EQ(t->tstacki23, t->tstacki) << kelvin;
+        EXPECT_EQ(t->hexaloopCount, 0) << kelvin;
+    }
+}

@@ -25,9 +25,17 @@ std::string randomLetters(std::mt19937& random, int n) {
     return s;
 }
 
-// Every cell distinct (a wrong index shows), plus special hairpins that the sequences contain.
+// Every cell distinct (a wrong index shows), plus special hairpins that the sequences contain
+// and the hexaloops of Turner 2004 (which shapedLetters places).
 std::unique_ptr<paramTables> distinctWithSpecials(const std::vector<int>& code) {
     auto t = testing::distinctTables();
+    int next = 350000;
+    testing::fillCounting(t->tstacki1n, next, 1);
+    next = 370000;
+    testing::fillCounting(t->tstacki23, next, 1);
+    const auto turner2004 = loadParameterSet("turner2004");
+    t->hexaloopCount = turner2004->hexaloopCount;
+    for (int e = 1; e <= t->hexaloopCount; ++e) t->hexaloop[e] = {turner2004->hexaloop[e][0], -50 - e};
     const auto key = [&code](int first, int length) {
         int k = 0, w = 1;
         for (int p = 0; p < length; ++p, w *= 5) k += code[first + p] * w;
@@ -41,13 +49,22 @@ std::unique_ptr<paramTables> distinctWithSpecials(const std::vector<int>& code) 
     return t;
 }
 
+// Pieces holding 1xn and 2x3 loops and hexaloops, one after another.
+std::string shapedLetters(std::mt19937& random, int pieces) {
+    static const auto turner2004 = loadParameterSet("turner2004");
+    std::string s;
+    for (int p = 0; p < pieces; ++p) s += testing::shapedLoopLetters(random, *turner2004);
+    return s;
+}
+
 TEST(LoopFeatures, EveryTermSumsBackToTheModel) {
     std::mt19937 random(3);
     const auto turner = loadParameterSet("turner1999");
-    for (int trial = 0; trial < 6; ++trial) {
-        const rnaSequence s = makeSequence("r", randomLetters(random, 48));
+    const auto turner2004 = loadParameterSet("turner2004");
+    for (int trial = 0; trial < 8; ++trial) {
+        const rnaSequence s = makeSequence("r", trial % 2 ? shapedLetters(random, 3) : randomLetters(random, 48));
         const auto distinct = distinctWithSpecials(s.codes);
-        for (const paramTables* t : {turner.get(), distinct.get()}) {
+        for (const paramTables* t : {turner.get(), turner2004.get(), distinct.get()}) {
             const fold::energyModel m(*t, s.codes, s.length());
             loopFeatures f;
             for (int i = 1; i <= m.n; ++i)
@@ -80,10 +97,14 @@ TEST(LoopFeatures, EveryTermSumsBackToTheModel) {
 TEST(LoopFeatures, StructuresSumBackToTheEvaluator) {
     std::mt19937 random(5);
     const auto turner = loadParameterSet("turner1999");
-    for (int trial = 0; trial < 8; ++trial) {
-        const rnaSequence s = makeSequence("r", randomLetters(random, 17));
+    const auto turner2004 = loadParameterSet("turner2004");
+    for (int trial = 0; trial < 12; ++trial) {
+        // At least 17 letters: distinctWithSpecials places a triloop at 13.
+        std::string letters = trial % 2 ? shapedLetters(random, 1) : randomLetters(random, 17);
+        if (letters.size() < 17) letters += randomLetters(random, 17 - static_cast<int>(letters.size()));
+        const rnaSequence s = makeSequence("r", letters);
         const auto distinct = distinctWithSpecials(s.codes);
-        for (const paramTables* t : {turner.get(), distinct.get()}) {
+        for (const paramTables* t : {turner.get(), turner2004.get(), distinct.get()}) {
             const fold::energyModel m(*t, s.codes, s.length());
             int seen = 0;
             testing::forEachStructure(m, [&](std::span<const int> pairs) {
