@@ -6,59 +6,67 @@
 
 #include "fold/loopWeights.h"
 
+// The row kernels carry most of the work; an AVX-512 or AVX2 copy is picked at load time where
+// the processor has one, so the binary stays portable.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define KORVANE_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#else
+#define KORVANE_VECTOR_CLONES
+#endif
+
 namespace korvane::fold {
 
 namespace {
 
-// A prefix whose scaled weight leaves e^+-200, or any cell over 1e200, calls for a new sigma:
+// A suffix whose scaled weight leaves e^+-200, or any cell over 1e200, calls for a new sigma:
 // far from overflow, so that nothing computed before the check is lost.
 constexpr double PREFIX_LOG_LIMIT = 200.0;
 constexpr double CELL_LIMIT = 1e200;
 constexpr int MAX_RESCALES = 12;
+constexpr int MIN_SPAN = MIN_HAIRPIN + 1;         // j - i of the closest pair
 constexpr int MIN_BRANCH_SPAN = MIN_HAIRPIN + 2;  // positions a pair with its hairpin covers
+constexpr int RING_ROWS = 32;                     // inner pairs lie at most MAX_INTERIOR + 1 rows below i
+static_assert(RING_ROWS > MAX_INTERIOR + 1);
 
 double dot(const double* __restrict a, const double* __restrict b, int length) {
-    double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
-    int t = 0;
-    for (; t + 4 <= length; t += 4) {
-        s0 += a[t] * b[t];
-        s1 += a[t + 1] * b[t + 1];
-        s2 += a[t + 2] * b[t + 2];
-        s3 += a[t + 3] * b[t + 3];
-    }
-    for (; t < length; ++t) s0 += a[t] * b[t];
-    return (s0 + s1) + (s2 + s3);
-}
-
-// Sum over t of (a[t] + c[t]) * b[t].
-double dotPlus(const double* __restrict a, const double* __restrict c, const double* __restrict b, int length) {
-    double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
-    int t = 0;
-    for (; t + 4 <= length; t += 4) {
-        s0 += (a[t] + c[t]) * b[t];
-        s1 += (a[t + 1] + c[t + 1]) * b[t + 1];
-        s2 += (a[t + 2] + c[t + 2]) * b[t + 2];
-        s3 += (a[t + 3] + c[t + 3]) * b[t + 3];
-    }
-    for (; t < length; ++t) s0 += (a[t] + c[t]) * b[t];
-    return (s0 + s1) + (s2 + s3);
+    double s = 0;
+#pragma omp simd reduction(+ : s)
+    for (int t = 0; t < length; ++t) s += a[t] * b[t];
+    return s;
 }
 
 void addScaled(double* __restrict to, const double* __restrict from, double factor, int length) {
     for (int t = 0; t < length; ++t) to[t] += factor * from[t];
 }
 
-void addScaledSum(double* __restrict to, const double* __restrict a, const double* __restrict c, double factor,
-                  int length) {
-    for (int t = 0; t < length; ++t) to[t] += factor * (a[t] + c[t]);
+KORVANE_VECTOR_CLONES
+void pushRow(double* __restrict to, const double* __restrict from, double factor, int length) {
+    for (int t = 0; t < length; ++t) to[t] += factor * from[t];
+}
+
+// Sum of adjoint[t] * value[t], while adjointOut[t] += factor * adjoint[t]: one pass over both rows.
+KORVANE_VECTOR_CLONES
+double pullAndPushRow(const double* __restrict adjoint, const double* __restrict value, double* __restrict adjointOut,
+                      double factor, int length) {
+    double s = 0;
+#pragma omp simd reduction(+ : s)
+    for (int t = 0; t < length; ++t) {
+        s += adjoint[t] * value[t];
+        adjointOut[t] += factor * adjoint[t];
+    }
+    return s;
 }
 
 }  // namespace
 
+double* partitionFunction::innerRow(int i) {
+    return innerRing_.data() + static_cast<std::size_t>(i % RING_ROWS) * static_cast<std::size_t>(n_ + 2);
+}
+
 // Inner pairs k-l of loops closed by i-j: k - i - 1 = s1 and j - l - 1 = s2 unpaired, s1 + s2 <= 30.
 // The stack and the tabulated small loops (both sides at most 2) take the general weight;
 // longer bulges and the generic internal loops factorise and are summed branch-free.
-double partitionFunction::interiorInside(const loopWeights& w, int i, int j) const {
+double partitionFunction::interiorInside(const loopWeights& w, int i, int j) {
     double special = 0.0;
     for (int k = i + 1; k <= i + 3; ++k)
         for (int l = j - 1; l >= j - 3; --l) {
@@ -80,7 +88,7 @@ double partitionFunction::interiorInside(const loopWeights& w, int i, int j) con
         const int genericTop = s1 <= 2 ? j - 4 : j - 2;
         const int lBase = j - 1 - (MAX_INTERIOR - s1);  // l = lBase + r
         if (genericTop >= lFirst)
-            generic += dot(&inner_[row(k, lFirst)], w.genericRising(s1) + (lFirst - lBase), genericTop - lFirst + 1);
+            generic += dot(innerRow(k) + lFirst, w.genericRising(s1) + (lFirst - lBase), genericTop - lFirst + 1);
     }
     return special + bulges * w.terminal(i, j) + generic * w.outerMismatch(i, j);
 }
@@ -106,32 +114,27 @@ void partitionFunction::interiorOutside(const loopWeights& w, int i, int j, doub
         const int genericTop = s1 <= 2 ? j - 4 : j - 2;
         const int lBase = j - 1 - (MAX_INTERIOR - s1);
         if (genericTop >= lFirst)
-            addScaled(&inner_[row(k, lFirst)], w.genericRising(s1) + (lFirst - lBase), outer, genericTop - lFirst + 1);
+            addScaled(innerRow(k) + lFirst, w.genericRising(s1) + (lFirst - lBase), outer, genericTop - lFirst + 1);
     }
 }
 
 void partitionFunction::allocate(int n) {
     n_ = n;
     rowBase_.assign(static_cast<std::size_t>(n) + 2, 0);
-    colBase_.assign(static_cast<std::size_t>(n) + 2, 0);
     std::size_t start = 0;
-    for (int i = 1; i <= n; ++i) {
+    for (int i = 1; i <= n + 1; ++i) {
         rowBase_[i] = start - static_cast<std::size_t>(i - 1);
         start += static_cast<std::size_t>(n - i + 2);
     }
     const std::size_t rowCells = start;
-    start = 0;
-    for (int j = 1; j <= n; ++j) {
-        colBase_[j] = start;
-        start += static_cast<std::size_t>(j) + 1;
-    }
-    const std::size_t colCells = start;
+    const std::size_t line = static_cast<std::size_t>(n) + 2;
     qb_.assign(rowCells, 0.0);
     qm_.assign(rowCells, 0.0);
-    inner_.assign(rowCells, 0.0);
-    qm1_.assign(colCells, 0.0);
-    prefix_.assign(static_cast<std::size_t>(n) + 1, 0.0);
-    unpairedPower_.assign(static_cast<std::size_t>(n) + 2, 0.0);
+    qs_.assign(rowCells, 0.0);
+    innerRing_.assign(RING_ROWS * line, 0.0);
+    suffix_.assign(line, 0.0);
+    unpairedPower_.assign(line, 0.0);
+    for (auto* scratch : {&branch_, &more_, &moreOut_, &twoOut_, &twoOutNext_}) scratch->assign(line, 0.0);
 }
 
 bool partitionFunction::inside() {
@@ -143,46 +146,59 @@ bool partitionFunction::inside() {
     for (std::size_t t = 1; t < unpairedPower_.size(); ++t) unpairedPower_[t] = unpairedPower_[t - 1] * um;
     std::fill(qb_.begin(), qb_.end(), 0.0);
     std::fill(qm_.begin(), qm_.end(), 0.0);
-    std::fill(qm1_.begin(), qm1_.end(), 0.0);
-    prefix_[0] = 1.0;
-    for (int j = 1; j <= n; ++j) {
+    std::fill(qs_.begin(), qs_.end(), 0.0);
+    std::fill(innerRing_.begin(), innerRing_.end(), 0.0);
+    suffix_[n + 1] = 1.0;
+    double* branch = branch_.data();
+    double* more = more_.data();
+    for (int i = n; i >= 1; --i) {
+        double* qb = qb_.data() + rowBase_[i];
+        double* qm = qm_.data() + rowBase_[i];
+        double* qs = qs_.data() + rowBase_[i];
+        const double* qmBelow = qm_.data() + rowBase_[i + 1];
+        const double* qsBelow = qs_.data() + rowBase_[i + 1];
+        std::fill(branch + i, branch + n + 1, 0.0);
+        std::fill(more + i, more + n + 1, 0.0);
         double cellMax = 0.0;
-        for (int i = j; i >= 1; --i) {
-            double b = 0.0;
-            if (m.canPair(i, j)) {
-                b = w.hairpin(i, j) + interiorInside(w, i, j);
-                if (j - i - 1 >= 2 * MIN_BRANCH_SPAN) {
-                    const int first = i + 2;
-                    const double branches = dot(&qm_[row(i + 1, first - 1)], &qm1_[col(first, j - 1)], j - first);
-                    if (branches != 0.0) b += w.multiClosing(i, j) * branches;
-                }
-            }
-            qb_[row(i, j)] = b;
-            inner_[row(i, j)] = b != 0.0 && i > 1 && j < n ? b * w.innerMismatch(i, j) : 0.0;
-            double m1 = i < j ? qm1_[col(i, j - 1)] * um : 0.0;
+        for (int j = i + MIN_SPAN; j <= n; ++j) {
+            if (!m.canPair(i, j)) continue;
+            double b = w.hairpin(i, j) + interiorInside(w, i, j);
+            if (const double two = qsBelow[j - 1]; two != 0.0) b += w.multiClosing(i, j) * two;
+            qb[j] = b;
+            cellMax = std::max(cellMax, b);
             // Only helices with a neighbour on both sides can be branches of a multibranch loop.
-            if (b != 0.0 && i > 1 && j < n) m1 += b * w.multiBranch(i, j);
-            qm1_[col(i, j)] = m1;
-            const double mm = dotPlus(&qm_[row(i, i - 1)], unpairedPower_.data(), &qm1_[col(i, j)], j - i + 1);
-            qm_[row(i, j)] = mm;
-            cellMax = std::max({cellMax, b, mm});
+            if (b == 0.0 || i == 1 || j == n) continue;
+            branch[j] = b * w.multiBranch(i, j);
+            // This branch first, one or more after it: pushed now into every later segment end.
+            const int first = j + 1 + MIN_SPAN;
+            if (first <= n) pushRow(more + first, qm_.data() + rowBase_[j + 1] + first, branch[j], n - first + 1);
         }
-        double z = prefix_[j - 1] * sigma_;
-        for (int k = 1; k + MIN_HAIRPIN < j; ++k) {
-            const double v = qb_[row(k, j)];
-            if (v != 0.0) z += prefix_[k - 1] * v * w.exteriorBranch(k, j);
+        double one = 0.0;  // exactly one branch, at i
+        for (int j = i; j <= n; ++j) {
+            one = one * um + branch[j];
+            qm[j] = qmBelow[j] * um + one + more[j];
+            qs[j] = qsBelow[j] * um + more[j];
+            cellMax = std::max(cellMax, qm[j]);
         }
-        prefix_[j] = z;
+        double z = suffix_[i + 1] * sigma_;
+        for (int l = i + MIN_SPAN; l <= n; ++l)
+            if (qb[l] != 0.0) z += qb[l] * w.exteriorBranch(i, l) * suffix_[l + 1];
+        suffix_[i] = z;
+        double* inner = innerRow(i);
+        std::fill(inner, inner + n + 2, 0.0);
+        if (i > 1)
+            for (int l = i + MIN_SPAN; l < n; ++l)
+                if (qb[l] != 0.0) inner[l] = qb[l] * w.innerMismatch(i, l);
         const double logZ = std::log(z);
         if (!std::isfinite(logZ) || std::abs(logZ) > PREFIX_LOG_LIMIT || !(cellMax <= CELL_LIMIT)) {
             const double drift = std::isfinite(logZ) && std::abs(logZ) > PREFIX_LOG_LIMIT ? logZ
                                  : std::isfinite(cellMax) && cellMax > 0                  ? std::log(cellMax)
                                                                                           : PREFIX_LOG_LIMIT * 4;
-            sigma_ *= std::exp(-drift / j);
+            sigma_ *= std::exp(-drift / (n - i + 1));
             return false;
         }
     }
-    logZ_ = std::log(prefix_[n]) - n * std::log(sigma_);
+    logZ_ = std::log(suffix_[1]) - n * std::log(sigma_);
     return true;
 }
 
@@ -193,49 +209,63 @@ void partitionFunction::outside() {
     const double um = w.multiUnpaired();
     qbOut_.assign(qb_.size(), 0.0);
     qmOut_.assign(qm_.size(), 0.0);
-    qm1Out_.assign(qm1_.size(), 0.0);
-    std::fill(inner_.begin(), inner_.end(), 0.0);
-    prefixOut_.assign(static_cast<std::size_t>(n) + 1, 0.0);
+    std::fill(innerRing_.begin(), innerRing_.end(), 0.0);
+    suffixOut_.assign(static_cast<std::size_t>(n) + 2, 0.0);
     // Outside values are derivatives of Z-hat over Z-hat: p(i, j) = qb * qbOut.
-    prefixOut_[n] = 1.0 / prefix_[n];
-    for (int j = n; j >= 1; --j) {
-        const double zj = prefixOut_[j];
-        prefixOut_[j - 1] += zj * sigma_;
-        for (int k = 1; k + MIN_HAIRPIN < j; ++k) {
-            const double v = qb_[row(k, j)];
+    suffixOut_[1] = 1.0 / suffix_[1];
+    for (int i = 1; i <= n; ++i) {
+        const double zi = suffixOut_[i];
+        suffixOut_[i + 1] += zi * sigma_;
+        for (int l = i + MIN_SPAN; l <= n; ++l) {
+            const double v = qb_[row(i, l)];
             if (v == 0.0) continue;
-            const double e = zj * w.exteriorBranch(k, j);
-            qbOut_[row(k, j)] += e * prefix_[k - 1];
-            prefixOut_[k - 1] += e * v;
+            const double e = zi * w.exteriorBranch(i, l);
+            qbOut_[row(i, l)] += e * suffix_[l + 1];
+            suffixOut_[l + 1] += e * v;
         }
     }
-    // Rows top down, each right to left: every cell's parents are done before it.
+    // Rows top down: every cell's parents lie in earlier rows or, within a row, in the segment
+    // sums, which are taken first.
+    double* twoOut = twoOut_.data();  // outside of "two or more branches" over i..j
+    double* twoOutNext = twoOutNext_.data();
+    double* moreOut = moreOut_.data();
+    std::fill(twoOut, twoOut + n + 2, 0.0);
     for (int i = 1; i <= n; ++i) {
-        for (int j = n; j >= i; --j) {
-            if (const double mo = qmOut_[row(i, j)]; mo != 0.0) {
-                const int length = j - i + 1;
-                if (length > 1) addScaled(&qmOut_[row(i, i)], &qm1_[col(i + 1, j)], mo, length - 1);
-                addScaledSum(&qm1Out_[col(i, j)], &qm_[row(i, i - 1)], unpairedPower_.data(), mo, length);
-            }
-            const double b = qb_[row(i, j)];
-            if (const double m1o = qm1Out_[col(i, j)]; m1o != 0.0) {
-                if (i < j) qm1Out_[col(i, j - 1)] += m1o * um;
-                if (b != 0.0 && i > 1 && j < n) qbOut_[row(i, j)] += m1o * w.multiBranch(i, j);
-            }
-            if (b == 0.0) continue;
-            double bo = qbOut_[row(i, j)];
-            if (i > 1 && j < n) bo += inner_[row(i, j)] * w.innerMismatch(i, j);
-            qbOut_[row(i, j)] = bo;
-            if (bo == 0.0) continue;
-            interiorOutside(w, i, j, bo);
-            if (j - i - 1 >= 2 * MIN_BRANCH_SPAN) {
-                const double x = bo * w.multiClosing(i, j);
-                const int first = i + 2;
-                const int length = j - first;
-                addScaled(&qmOut_[row(i + 1, first - 1)], &qm1_[col(first, j - 1)], x, length);
-                addScaled(&qm1Out_[col(first, j - 1)], &qm_[row(i + 1, first - 1)], x, length);
-            }
+        const double* qb = qb_.data() + rowBase_[i];
+        double* qbOut = qbOut_.data() + rowBase_[i];
+        const double* qmOut = qmOut_.data() + rowBase_[i];
+        double* qmOutBelow = qmOut_.data() + rowBase_[i + 1];
+        std::fill(twoOutNext, twoOutNext + n + 2, 0.0);
+        for (int j = i; j <= n; ++j) {
+            moreOut[j] = qmOut[j] + twoOut[j];
+            qmOutBelow[j] += um * qmOut[j];
+            twoOutNext[j] = um * twoOut[j];
         }
+        double oneOut = 0.0;  // the one-branch sums' outside, gathered from the right
+        for (int l = n; l >= i + MIN_SPAN; --l) {
+            oneOut = oneOut * um + qmOut[l];
+            if (qb[l] == 0.0 || i == 1 || l == n) continue;
+            const double multiBranch = w.multiBranch(i, l);
+            double out = oneOut;
+            const int first = l + 1 + MIN_SPAN;
+            if (first <= n)
+                out += pullAndPushRow(moreOut + first, qm_.data() + rowBase_[l + 1] + first,
+                                      qmOut_.data() + rowBase_[l + 1] + first, qb[l] * multiBranch, n - first + 1);
+            qbOut[l] += out * multiBranch;
+        }
+        double* inner = innerRow(i);
+        if (i > 1)
+            for (int l = i + MIN_SPAN; l < n; ++l)
+                if (qb[l] != 0.0) qbOut[l] += inner[l] * w.innerMismatch(i, l);
+        std::fill(inner, inner + n + 2, 0.0);
+        for (int j = i + MIN_SPAN; j <= n; ++j) {
+            if (qb[j] == 0.0) continue;
+            const double out = qbOut[j];
+            if (out == 0.0) continue;
+            interiorOutside(w, i, j, out);
+            twoOutNext[j - 1] += out * w.multiClosing(i, j);
+        }
+        std::swap(twoOut, twoOutNext);
     }
     unpaired_.assign(static_cast<std::size_t>(n) + 1, 1.0);
     unpaired_[0] = 0.0;
