@@ -63,6 +63,8 @@ double* partitionFunction::innerRow(int i) {
     return innerRing_.data() + static_cast<std::size_t>(i % RING_ROWS) * static_cast<std::size_t>(n_ + 2);
 }
 
+double* partitionFunction::bulgeColumn(int l) { return bulgeRing_.data() + static_cast<std::size_t>(l) * RING_ROWS; }
+
 // Inner pairs k-l of loops closed by i-j: k - i - 1 = s1 and j - l - 1 = s2 unpaired, s1 + s2 <= 30.
 // The stack and the tabulated small loops (both sides at most 2) take the general weight;
 // longer bulges and the generic internal loops factorise and are summed branch-free.
@@ -79,7 +81,8 @@ double partitionFunction::interiorInside(const loopWeights& w, int i, int j) {
     const int lowest = std::max(i + 1 + MIN_HAIRPIN + 1, j - 1 - MAX_INTERIOR);
     for (int l = j - 3; l >= lowest; --l) bulges += w.bulgeSize(j - l - 1) * w.terminal(i + 1, l) * qb_[row(i + 1, l)];
     const int highest = std::min(i + 1 + MAX_INTERIOR, j - 1 - MIN_HAIRPIN - 1);
-    for (int k = i + 3; k <= highest; ++k) bulges += w.bulgeSize(k - i - 1) * w.terminal(k, j - 1) * qb_[row(k, j - 1)];
+    const double* column = bulgeColumn(j - 1);
+    for (int k = i + 3; k <= highest; ++k) bulges += w.bulgeSize(k - i - 1) * column[k % RING_ROWS];
     double generic = 0.0;
     const int kLast = std::min(i + MAX_INTERIOR, j - MIN_BRANCH_SPAN);
     for (int k = i + 2; k <= kLast; ++k) {
@@ -105,7 +108,8 @@ void partitionFunction::interiorOutside(const loopWeights& w, int i, int j, doub
     const int lowest = std::max(i + 1 + MIN_HAIRPIN + 1, j - 1 - MAX_INTERIOR);
     for (int l = j - 3; l >= lowest; --l) qbOut_[row(i + 1, l)] += bulge * w.bulgeSize(j - l - 1) * w.terminal(i + 1, l);
     const int highest = std::min(i + 1 + MAX_INTERIOR, j - 1 - MIN_HAIRPIN - 1);
-    for (int k = i + 3; k <= highest; ++k) qbOut_[row(k, j - 1)] += bulge * w.bulgeSize(k - i - 1) * w.terminal(k, j - 1);
+    double* column = bulgeColumn(j - 1);
+    for (int k = i + 3; k <= highest; ++k) column[k % RING_ROWS] += bulge * w.bulgeSize(k - i - 1);
     const double outer = out * w.outerMismatch(i, j);
     const int kLast = std::min(i + MAX_INTERIOR, j - MIN_BRANCH_SPAN);
     for (int k = i + 2; k <= kLast; ++k) {
@@ -132,6 +136,7 @@ void partitionFunction::allocate(int n) {
     qm_.assign(rowCells, 0.0);
     qs_.assign(rowCells, 0.0);
     innerRing_.assign(RING_ROWS * line, 0.0);
+    bulgeRing_.assign(RING_ROWS * line, 0.0);
     suffix_.assign(line, 0.0);
     unpairedPower_.assign(line, 0.0);
     for (auto* scratch : {&branch_, &more_, &moreOut_, &twoOut_, &twoOutNext_}) scratch->assign(line, 0.0);
@@ -148,6 +153,7 @@ bool partitionFunction::inside() {
     std::fill(qm_.begin(), qm_.end(), 0.0);
     std::fill(qs_.begin(), qs_.end(), 0.0);
     std::fill(innerRing_.begin(), innerRing_.end(), 0.0);
+    std::fill(bulgeRing_.begin(), bulgeRing_.end(), 0.0);
     suffix_[n + 1] = 1.0;
     double* branch = branch_.data();
     double* more = more_.data();
@@ -189,6 +195,7 @@ bool partitionFunction::inside() {
         if (i > 1)
             for (int l = i + MIN_SPAN; l < n; ++l)
                 if (qb[l] != 0.0) inner[l] = qb[l] * w.innerMismatch(i, l);
+        for (int l = i; l <= n; ++l) bulgeColumn(l)[i % RING_ROWS] = qb[l] != 0.0 ? qb[l] * w.terminal(i, l) : 0.0;
         const double logZ = std::log(z);
         if (!std::isfinite(logZ) || std::abs(logZ) > PREFIX_LOG_LIMIT || !(cellMax <= CELL_LIMIT)) {
             const double drift = std::isfinite(logZ) && std::abs(logZ) > PREFIX_LOG_LIMIT ? logZ
@@ -210,6 +217,7 @@ void partitionFunction::outside() {
     qbOut_.assign(qb_.size(), 0.0);
     qmOut_.assign(qm_.size(), 0.0);
     std::fill(innerRing_.begin(), innerRing_.end(), 0.0);
+    std::fill(bulgeRing_.begin(), bulgeRing_.end(), 0.0);
     suffixOut_.assign(static_cast<std::size_t>(n) + 2, 0.0);
     // Outside values are derivatives of Z-hat over Z-hat: p(i, j) = qb * qbOut.
     suffixOut_[1] = 1.0 / suffix_[1];
@@ -258,6 +266,11 @@ void partitionFunction::outside() {
             for (int l = i + MIN_SPAN; l < n; ++l)
                 if (qb[l] != 0.0) qbOut[l] += inner[l] * w.innerMismatch(i, l);
         std::fill(inner, inner + n + 2, 0.0);
+        for (int l = i; l <= n; ++l) {
+            double& share = bulgeColumn(l)[i % RING_ROWS];
+            if (qb[l] != 0.0) qbOut[l] += share * w.terminal(i, l);
+            share = 0.0;
+        }
         for (int j = i + MIN_SPAN; j <= n; ++j) {
             if (qb[j] == 0.0) continue;
             const double out = qbOut[j];

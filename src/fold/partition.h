@@ -67,6 +67,9 @@ private:
     // an internal loop. Outside: the generic internal loops' share of qbOut, still to be
     // multiplied by that mismatch.
     std::vector<double> innerRing_;
+    // The same for bulges on the 5' side, by column (RING entries per l, row k at k mod RING), as
+    // such a bulge reaches down a column: qb times the terminal penalty, then the outside share.
+    std::vector<double> bulgeRing_;
     std::vector<double> suffix_;         // exterior loop over i..n, [n + 1] = 1
     std::vector<double> suffixOut_;
     std::vector<double> unpairedPower_;  // (multibranch unpaired weight)^m
@@ -76,6 +79,7 @@ private:
 
     std::size_t row(int i, int j) const { return rowBase_[i] + static_cast<std::size_t>(j); }
     double* innerRow(int i);
+    double* bulgeColumn(int l);
     void allocate(int n);
     bool inside();  // false when the scale must change
     void outside();
