@@ -25,8 +25,13 @@ constexpr double CELL_LIMIT = 1e200;
 constexpr int MAX_RESCALES = 12;
 constexpr int MIN_SPAN = MIN_HAIRPIN + 1;         // j - i of the closest pair
 constexpr int MIN_BRANCH_SPAN = MIN_HAIRPIN + 2;  // positions a pair with its hairpin covers
-constexpr int RING_ROWS = 32;                     // inner pairs lie at most MAX_INTERIOR + 1 rows below i
-static_assert(RING_ROWS > MAX_INTERIOR + 1);
+// Rows filled side by side, column by column: a branch pushes from row l + 1 >= i + MIN_SPAN + 1,
+// so up to MIN_SPAN rows never push into one another, and each row of qm is read once for all.
+constexpr int BLOCK_ROWS = 4;
+static_assert(BLOCK_ROWS <= MIN_SPAN);
+// Inner pairs lie at most MAX_INTERIOR + 1 rows below i, from any row of a block.
+constexpr int RING_ROWS = 64;
+static_assert(RING_ROWS >= MAX_INTERIOR + 1 + BLOCK_ROWS);
 
 double dot(const double* __restrict a, const double* __restrict b, int length) {
     double s = 0;
@@ -39,22 +44,74 @@ void addScaled(double* __restrict to, const double* __restrict from, double fact
     for (int t = 0; t < length; ++t) to[t] += factor * from[t];
 }
 
-KORVANE_VECTOR_CLONES
-void pushRow(double* __restrict to, const double* __restrict from, double factor, int length) {
-    for (int t = 0; t < length; ++t) to[t] += factor * from[t];
+// to_c[t] += factor_c * from[t] for the first C rows.
+template <int C>
+[[gnu::always_inline]] inline void pushRows(double* __restrict to0, double* __restrict to1, double* __restrict to2,
+                                            double* __restrict to3, const double* __restrict from, const double* factor,
+                                            int length) {
+    const double f0 = factor[0], f1 = factor[1], f2 = factor[2], f3 = factor[3];
+    for (int t = 0; t < length; ++t) {
+        const double v = from[t];
+        to0[t] += f0 * v;
+        if constexpr (C > 1) to1[t] += f1 * v;
+        if constexpr (C > 2) to2[t] += f2 * v;
+        if constexpr (C > 3) to3[t] += f3 * v;
+    }
 }
 
-// Sum of adjoint[t] * value[t], while adjointOut[t] += factor * adjoint[t]: one pass over both rows.
-KORVANE_VECTOR_CLONES
-double pullAndPushRow(const double* __restrict adjoint, const double* __restrict value, double* __restrict adjointOut,
-                      double factor, int length) {
-    double s = 0;
-#pragma omp simd reduction(+ : s)
+// sum_c = sum of adjoint_c[t] * value[t], while adjointOut[t] += sum of factor_c * adjoint_c[t]:
+// one pass over value and adjointOut for the first C rows.
+template <int C>
+[[gnu::always_inline]] inline void pullAndPushRows(const double* __restrict a0, const double* __restrict a1,
+                                                   const double* __restrict a2, const double* __restrict a3,
+                                                   const double* __restrict value, double* __restrict adjointOut,
+                                                   const double* factor, double* sum, int length) {
+    const double f0 = factor[0], f1 = factor[1], f2 = factor[2], f3 = factor[3];
+    double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+#pragma omp simd reduction(+ : s0, s1, s2, s3)
     for (int t = 0; t < length; ++t) {
-        s += adjoint[t] * value[t];
-        adjointOut[t] += factor * adjoint[t];
+        const double v = value[t];
+        double out = f0 * a0[t];
+        s0 += a0[t] * v;
+        if constexpr (C > 1) {
+            s1 += a1[t] * v;
+            out += f1 * a1[t];
+        }
+        if constexpr (C > 2) {
+            s2 += a2[t] * v;
+            out += f2 * a2[t];
+        }
+        if constexpr (C > 3) {
+            s3 += a3[t] * v;
+            out += f3 * a3[t];
+        }
+        adjointOut[t] += out;
     }
-    return s;
+    sum[0] = s0;
+    sum[1] = s1;
+    sum[2] = s2;
+    sum[3] = s3;
+}
+
+KORVANE_VECTOR_CLONES
+void pushRowsAny(int count, double* const* to, const double* from, const double* factor, int length) {
+    switch (count) {
+        case 1: pushRows<1>(to[0], nullptr, nullptr, nullptr, from, factor, length); break;
+        case 2: pushRows<2>(to[0], to[1], nullptr, nullptr, from, factor, length); break;
+        case 3: pushRows<3>(to[0], to[1], to[2], nullptr, from, factor, length); break;
+        default: pushRows<4>(to[0], to[1], to[2], to[3], from, factor, length); break;
+    }
+}
+
+KORVANE_VECTOR_CLONES
+void pullAndPushRowsAny(int count, const double* const* adjoint, const double* value, double* adjointOut,
+                        const double* factor, double* sum, int length) {
+    switch (count) {
+        case 1: pullAndPushRows<1>(adjoint[0], nullptr, nullptr, nullptr, value, adjointOut, factor, sum, length); break;
+        case 2: pullAndPushRows<2>(adjoint[0], adjoint[1], nullptr, nullptr, value, adjointOut, factor, sum, length); break;
+        case 3: pullAndPushRows<3>(adjoint[0], adjoint[1], adjoint[2], nullptr, value, adjointOut, factor, sum, length); break;
+        default: pullAndPushRows<4>(adjoint[0], adjoint[1], adjoint[2], adjoint[3], value, adjointOut, factor, sum, length); break;
+    }
 }
 
 }  // namespace
@@ -63,7 +120,9 @@ double* partitionFunction::innerRow(int i) {
     return innerRing_.data() + static_cast<std::size_t>(i % RING_ROWS) * static_cast<std::size_t>(n_ + 2);
 }
 
-double* partitionFunction::bulgeColumn(int l) { return bulgeRing_.data() + static_cast<std::size_t>(l) * RING_ROWS; }
+double* partitionFunction::bulgeRow(int i) {
+    return bulgeRing_.data() + static_cast<std::size_t>(i % RING_ROWS) * static_cast<std::size_t>(n_ + 2);
+}
 
 // Inner pairs k-l of loops closed by i-j: k - i - 1 = s1 and j - l - 1 = s2 unpaired, s1 + s2 <= 30.
 // The stack and the tabulated small loops (both sides at most 2) take the general weight;
@@ -81,8 +140,7 @@ double partitionFunction::interiorInside(const loopWeights& w, int i, int j) {
     const int lowest = std::max(i + 1 + MIN_HAIRPIN + 1, j - 1 - MAX_INTERIOR);
     for (int l = j - 3; l >= lowest; --l) bulges += w.bulgeSize(j - l - 1) * w.terminal(i + 1, l) * qb_[row(i + 1, l)];
     const int highest = std::min(i + 1 + MAX_INTERIOR, j - 1 - MIN_HAIRPIN - 1);
-    const double* column = bulgeColumn(j - 1);
-    for (int k = i + 3; k <= highest; ++k) bulges += w.bulgeSize(k - i - 1) * column[k % RING_ROWS];
+    for (int k = i + 3; k <= highest; ++k) bulges += w.bulgeSize(k - i - 1) * bulgeRow(k)[j - 1];
     double generic = 0.0;
     const int kLast = std::min(i + MAX_INTERIOR, j - MIN_BRANCH_SPAN);
     for (int k = i + 2; k <= kLast; ++k) {
@@ -108,8 +166,7 @@ void partitionFunction::interiorOutside(const loopWeights& w, int i, int j, doub
     const int lowest = std::max(i + 1 + MIN_HAIRPIN + 1, j - 1 - MAX_INTERIOR);
     for (int l = j - 3; l >= lowest; --l) qbOut_[row(i + 1, l)] += bulge * w.bulgeSize(j - l - 1) * w.terminal(i + 1, l);
     const int highest = std::min(i + 1 + MAX_INTERIOR, j - 1 - MIN_HAIRPIN - 1);
-    double* column = bulgeColumn(j - 1);
-    for (int k = i + 3; k <= highest; ++k) column[k % RING_ROWS] += bulge * w.bulgeSize(k - i - 1);
+    for (int k = i + 3; k <= highest; ++k) bulgeRow(k)[j - 1] += bulge * w.bulgeSize(k - i - 1);
     const double outer = out * w.outerMismatch(i, j);
     const int kLast = std::min(i + MAX_INTERIOR, j - MIN_BRANCH_SPAN);
     for (int k = i + 2; k <= kLast; ++k) {
@@ -139,13 +196,16 @@ void partitionFunction::allocate(int n) {
     bulgeRing_.assign(RING_ROWS * line, 0.0);
     suffix_.assign(line, 0.0);
     unpairedPower_.assign(line, 0.0);
-    for (auto* scratch : {&branch_, &more_, &moreOut_, &twoOut_, &twoOutNext_}) scratch->assign(line, 0.0);
+    more_.assign(BLOCK_ROWS * line, 0.0);
+    moreOut_.assign(BLOCK_ROWS * line, 0.0);
+    twoOut_.assign((BLOCK_ROWS + 1) * line, 0.0);
 }
 
 bool partitionFunction::inside() {
     const energyModel& m = *model_;
     const loopWeights w(m, sigma_);
     const int n = n_;
+    const std::size_t line = static_cast<std::size_t>(n) + 2;
     const double um = w.multiUnpaired();
     unpairedPower_[0] = 1.0;
     for (std::size_t t = 1; t < unpairedPower_.size(); ++t) unpairedPower_[t] = unpairedPower_[t - 1] * um;
@@ -155,54 +215,64 @@ bool partitionFunction::inside() {
     std::fill(innerRing_.begin(), innerRing_.end(), 0.0);
     std::fill(bulgeRing_.begin(), bulgeRing_.end(), 0.0);
     suffix_[n + 1] = 1.0;
-    double* branch = branch_.data();
-    double* more = more_.data();
-    for (int i = n; i >= 1; --i) {
-        double* qb = qb_.data() + rowBase_[i];
-        double* qm = qm_.data() + rowBase_[i];
-        double* qs = qs_.data() + rowBase_[i];
-        const double* qmBelow = qm_.data() + rowBase_[i + 1];
-        const double* qsBelow = qs_.data() + rowBase_[i + 1];
-        std::fill(branch + i, branch + n + 1, 0.0);
-        std::fill(more + i, more + n + 1, 0.0);
-        double cellMax = 0.0;
-        for (int j = i + MIN_SPAN; j <= n; ++j) {
-            if (!m.canPair(i, j)) continue;
-            double b = w.hairpin(i, j) + interiorInside(w, i, j);
-            if (const double two = qsBelow[j - 1]; two != 0.0) b += w.multiClosing(i, j) * two;
-            qb[j] = b;
-            cellMax = std::max(cellMax, b);
-            // Only helices with a neighbour on both sides can be branches of a multibranch loop.
-            if (b == 0.0 || i == 1 || j == n) continue;
-            branch[j] = b * w.multiBranch(i, j);
-            // This branch first, one or more after it: pushed now into every later segment end.
-            const int first = j + 1 + MIN_SPAN;
-            if (first <= n) pushRow(more + first, qm_.data() + rowBase_[j + 1] + first, branch[j], n - first + 1);
+    for (int top = n; top >= 1; top -= BLOCK_ROWS) {
+        const int rows = std::min(BLOCK_ROWS, top);  // rows top, top - 1, ..., top - rows + 1
+        double one[BLOCK_ROWS] = {};                 // exactly one branch, at the row's start
+        double cellMax[BLOCK_ROWS] = {};
+        double* more[BLOCK_ROWS];                    // two or more branches, the first at the row's start
+        for (int r = 0; r < BLOCK_ROWS; ++r) {
+            more[r] = more_.data() + r * line;
+            std::fill(more[r], more[r] + line, 0.0);
         }
-        double one = 0.0;  // exactly one branch, at i
-        for (int j = i; j <= n; ++j) {
-            one = one * um + branch[j];
-            qm[j] = qmBelow[j] * um + one + more[j];
-            qs[j] = qsBelow[j] * um + more[j];
-            cellMax = std::max(cellMax, qm[j]);
+        for (int r = 0; r < rows; ++r) std::fill(innerRow(top - r), innerRow(top - r) + line, 0.0);
+        for (int j = top - rows + 1; j <= n; ++j) {
+            int pushing = 0;
+            double* to[BLOCK_ROWS];
+            double factor[BLOCK_ROWS] = {};
+            const int first = j + 1 + MIN_SPAN;  // a branch ending at j, then one or more from j + 1 on
+            for (int r = 0; r < rows; ++r) {
+                const int i = top - r;
+                if (j < i) continue;
+                double b = 0.0;
+                double branch = 0.0;
+                if (j - i >= MIN_SPAN && m.canPair(i, j)) {
+                    b = w.hairpin(i, j) + interiorInside(w, i, j);
+                    if (const double two = qs_[row(i + 1, j - 1)]; two != 0.0) b += w.multiClosing(i, j) * two;
+                    qb_[row(i, j)] = b;
+                    // Only helices with a neighbour on both sides can be branches of a multibranch loop.
+                    if (b != 0.0 && i > 1 && j < n) {
+                        branch = b * w.multiBranch(i, j);
+                        innerRow(i)[j] = b * w.innerMismatch(i, j);
+                    }
+                }
+                bulgeRow(i)[j] = b != 0.0 ? b * w.terminal(i, j) : 0.0;
+                one[r] = one[r] * um + branch;
+                const double mm = qm_[row(i + 1, j)] * um + one[r] + more[r][j];
+                qm_[row(i, j)] = mm;
+                qs_[row(i, j)] = qs_[row(i + 1, j)] * um + more[r][j];
+                cellMax[r] = std::max({cellMax[r], b, mm});
+                if (branch != 0.0 && first <= n) {
+                    to[pushing] = more[r] + first;
+                    factor[pushing++] = branch;
+                }
+            }
+            if (pushing > 0) pushRowsAny(pushing, to, qm_.data() + rowBase_[j + 1] + first, factor, n - first + 1);
         }
-        double z = suffix_[i + 1] * sigma_;
-        for (int l = i + MIN_SPAN; l <= n; ++l)
-            if (qb[l] != 0.0) z += qb[l] * w.exteriorBranch(i, l) * suffix_[l + 1];
-        suffix_[i] = z;
-        double* inner = innerRow(i);
-        std::fill(inner, inner + n + 2, 0.0);
-        if (i > 1)
-            for (int l = i + MIN_SPAN; l < n; ++l)
-                if (qb[l] != 0.0) inner[l] = qb[l] * w.innerMismatch(i, l);
-        for (int l = i; l <= n; ++l) bulgeColumn(l)[i % RING_ROWS] = qb[l] != 0.0 ? qb[l] * w.terminal(i, l) : 0.0;
-        const double logZ = std::log(z);
-        if (!std::isfinite(logZ) || std::abs(logZ) > PREFIX_LOG_LIMIT || !(cellMax <= CELL_LIMIT)) {
-            const double drift = std::isfinite(logZ) && std::abs(logZ) > PREFIX_LOG_LIMIT ? logZ
-                                 : std::isfinite(cellMax) && cellMax > 0                  ? std::log(cellMax)
-                                                                                          : PREFIX_LOG_LIMIT * 4;
-            sigma_ *= std::exp(-drift / (n - i + 1));
-            return false;
+        for (int r = 0; r < rows; ++r) {
+            const int i = top - r;
+            const double* qb = qb_.data() + rowBase_[i];
+            double z = suffix_[i + 1] * sigma_;
+            for (int l = i + MIN_SPAN; l <= n; ++l)
+                if (qb[l] != 0.0) z += qb[l] * w.exteriorBranch(i, l) * suffix_[l + 1];
+            suffix_[i] = z;
+            const double logZ = std::log(z);
+            if (!std::isfinite(logZ) || std::abs(logZ) > PREFIX_LOG_LIMIT || !(cellMax[r] <= CELL_LIMIT)) {
+                const double drift = std::isfinite(logZ) && std::abs(logZ) > PREFIX_LOG_LIMIT ? logZ
+                                     : std::isfinite(cellMax[r]) && cellMax[r] > 0            ? std::log(cellMax[r])
+                                                                                              : PREFIX_LOG_LIMIT * 4;
+                sigma_ *= std::exp(-drift / (n - i + 1));
+                return false;
+            }
         }
     }
     logZ_ = std::log(suffix_[1]) - n * std::log(sigma_);
@@ -213,6 +283,7 @@ void partitionFunction::outside() {
     const energyModel& m = *model_;
     const loopWeights w(m, sigma_);
     const int n = n_;
+    const std::size_t line = static_cast<std::size_t>(n) + 2;
     const double um = w.multiUnpaired();
     qbOut_.assign(qb_.size(), 0.0);
     qmOut_.assign(qm_.size(), 0.0);
@@ -232,53 +303,78 @@ void partitionFunction::outside() {
             suffixOut_[l + 1] += e * v;
         }
     }
-    // Rows top down: every cell's parents lie in earlier rows or, within a row, in the segment
-    // sums, which are taken first.
-    double* twoOut = twoOut_.data();  // outside of "two or more branches" over i..j
-    double* twoOutNext = twoOutNext_.data();
-    double* moreOut = moreOut_.data();
-    std::fill(twoOut, twoOut + n + 2, 0.0);
-    for (int i = 1; i <= n; ++i) {
-        const double* qb = qb_.data() + rowBase_[i];
-        double* qbOut = qbOut_.data() + rowBase_[i];
-        const double* qmOut = qmOut_.data() + rowBase_[i];
-        double* qmOutBelow = qmOut_.data() + rowBase_[i + 1];
-        std::fill(twoOutNext, twoOutNext + n + 2, 0.0);
-        for (int j = i; j <= n; ++j) {
-            moreOut[j] = qmOut[j] + twoOut[j];
-            qmOutBelow[j] += um * qmOut[j];
-            twoOutNext[j] = um * twoOut[j];
+    // Blocks of rows top down, their columns right to left: a cell's parents lie in earlier
+    // blocks, in later columns, or in the rows above it at the same column.
+    double* twoOut[BLOCK_ROWS + 1];  // outside of "two or more branches" over i..j, row base + r
+    for (int r = 0; r <= BLOCK_ROWS; ++r) twoOut[r] = twoOut_.data() + r * line;
+    std::fill(twoOut[0], twoOut[0] + line, 0.0);
+    double* moreOut[BLOCK_ROWS];
+    for (int r = 0; r < BLOCK_ROWS; ++r) moreOut[r] = moreOut_.data() + r * line;
+    for (int base = 1; base <= n; base += BLOCK_ROWS) {
+        const int rows = std::min(BLOCK_ROWS, n - base + 1);  // rows base, ..., base + rows - 1
+        for (int r = 0; r < rows; ++r) {
+            const int i = base + r;
+            const double* qmOut = qmOut_.data() + rowBase_[i];
+            double* qmOutBelow = qmOut_.data() + rowBase_[i + 1];
+            for (int j = i; j <= n; ++j) qmOutBelow[j] += um * qmOut[j];
         }
-        double oneOut = 0.0;  // the one-branch sums' outside, gathered from the right
-        for (int l = n; l >= i + MIN_SPAN; --l) {
-            oneOut = oneOut * um + qmOut[l];
-            if (qb[l] == 0.0 || i == 1 || l == n) continue;
-            const double multiBranch = w.multiBranch(i, l);
-            double out = oneOut;
+        for (int r = 1; r <= rows; ++r) std::fill(twoOut[r], twoOut[r] + line, 0.0);
+        // Column c of row r: its two-or-more outside complete once row r - 1 has passed c + 1.
+        const auto settle = [&](int c) {
+            for (int r = 1; r <= rows; ++r) twoOut[r][c] += um * twoOut[r - 1][c];
+            for (int r = 0; r < rows; ++r) moreOut[r][c] = qmOut_[row(base + r, c)] + twoOut[r][c];
+        };
+        double oneOut[BLOCK_ROWS] = {};  // the one-branch sums' outside, gathered from the right
+        for (int l = n; l >= base + MIN_SPAN; --l) {
             const int first = l + 1 + MIN_SPAN;
-            if (first <= n)
-                out += pullAndPushRow(moreOut + first, qm_.data() + rowBase_[l + 1] + first,
-                                      qmOut_.data() + rowBase_[l + 1] + first, qb[l] * multiBranch, n - first + 1);
-            qbOut[l] += out * multiBranch;
+            if (first <= n) settle(first);
+            int pulling = 0;
+            const double* from[BLOCK_ROWS];
+            double factor[BLOCK_ROWS] = {};
+            double sum[BLOCK_ROWS] = {};
+            int pullRow[BLOCK_ROWS];
+            for (int r = 0; r < rows; ++r) {
+                const int i = base + r;
+                if (l < i + MIN_SPAN) break;
+                oneOut[r] = oneOut[r] * um + qmOut_[row(i, l)];
+                const double b = qb_[row(i, l)];
+                if (b == 0.0 || i == 1 || l == n) continue;
+                const double multiBranch = w.multiBranch(i, l);
+                qbOut_[row(i, l)] += oneOut[r] * multiBranch;
+                if (first <= n) {
+                    from[pulling] = moreOut[r] + first;
+                    factor[pulling] = b * multiBranch;
+                    pullRow[pulling++] = r;
+                }
+            }
+            if (pulling > 0) {
+                pullAndPushRowsAny(pulling, from, qm_.data() + rowBase_[l + 1] + first,
+                                   qmOut_.data() + rowBase_[l + 1] + first, factor, sum, n - first + 1);
+                for (int p = 0; p < pulling; ++p) {
+                    const int i = base + pullRow[p];
+                    qbOut_[row(i, l)] += sum[p] * w.multiBranch(i, l);
+                }
+            }
+            for (int r = 0; r < rows; ++r) {
+                const int i = base + r;
+                if (l < i + MIN_SPAN) break;
+                const double b = qb_[row(i, l)];
+                if (b == 0.0) continue;
+                double out = qbOut_[row(i, l)] + bulgeRow(i)[l] * w.terminal(i, l);
+                if (i > 1 && l < n) out += innerRow(i)[l] * w.innerMismatch(i, l);
+                qbOut_[row(i, l)] = out;
+                if (out == 0.0) continue;
+                interiorOutside(w, i, l, out);
+                twoOut[r + 1][l - 1] += out * w.multiClosing(i, l);
+            }
         }
-        double* inner = innerRow(i);
-        if (i > 1)
-            for (int l = i + MIN_SPAN; l < n; ++l)
-                if (qb[l] != 0.0) qbOut[l] += inner[l] * w.innerMismatch(i, l);
-        std::fill(inner, inner + n + 2, 0.0);
-        for (int l = i; l <= n; ++l) {
-            double& share = bulgeColumn(l)[i % RING_ROWS];
-            if (qb[l] != 0.0) qbOut[l] += share * w.terminal(i, l);
-            share = 0.0;
+        for (int c = std::min(n, base + 2 * MIN_SPAN); c >= base; --c) settle(c);
+        for (int r = 0; r < rows; ++r) {
+            const int i = base + r;
+            std::fill(innerRow(i), innerRow(i) + line, 0.0);
+            std::fill(bulgeRow(i), bulgeRow(i) + line, 0.0);
         }
-        for (int j = i + MIN_SPAN; j <= n; ++j) {
-            if (qb[j] == 0.0) continue;
-            const double out = qbOut[j];
-            if (out == 0.0) continue;
-            interiorOutside(w, i, j, out);
-            twoOutNext[j - 1] += out * w.multiClosing(i, j);
-        }
-        std::swap(twoOut, twoOutNext);
+        std::swap(twoOut[0], twoOut[rows]);
     }
     unpaired_.assign(static_cast<std::size_t>(n) + 1, 1.0);
     unpaired_[0] = 0.0;

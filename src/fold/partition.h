@@ -63,23 +63,24 @@ private:
     // Pair i-j closed; i..j of a multibranch loop with one branch or more; with two or more.
     std::vector<double> qb_, qm_, qs_;
     std::vector<double> qbOut_, qmOut_;  // outside values, already divided by Z
-    // Rows i..i+RING-1 by i mod RING. Inside: qb times the pair's mismatch as the inner pair of
+    // Row i at i mod RING. Inside: qb times the pair's mismatch as the inner pair of
     // an internal loop. Outside: the generic internal loops' share of qbOut, still to be
     // multiplied by that mismatch.
     std::vector<double> innerRing_;
-    // The same for bulges on the 5' side, by column (RING entries per l, row k at k mod RING), as
-    // such a bulge reaches down a column: qb times the terminal penalty, then the outside share.
+    // The same for bulges on the 5' side (which reach down a column): qb times the terminal
+    // penalty, then the outside share.
     std::vector<double> bulgeRing_;
     std::vector<double> suffix_;         // exterior loop over i..n, [n + 1] = 1
     std::vector<double> suffixOut_;
     std::vector<double> unpairedPower_;  // (multibranch unpaired weight)^m
     std::vector<double> unpaired_;
-    // Per-row scratch: branch weights, two-or-more sums and their outside counterparts.
-    std::vector<double> branch_, more_, moreOut_, twoOut_, twoOutNext_;
+    // Rows of a block: two-or-more sums with the first branch at the row's start, their outside,
+    // and the outside of the two-or-more segments.
+    std::vector<double> more_, moreOut_, twoOut_;
 
     std::size_t row(int i, int j) const { return rowBase_[i] + static_cast<std::size_t>(j); }
     double* innerRow(int i);
-    double* bulgeColumn(int l);
+    double* bulgeRow(int i);
     void allocate(int n);
     bool inside();  // false when the scale must change
     void outside();
