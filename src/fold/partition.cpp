@@ -33,15 +33,50 @@ static_assert(BLOCK_ROWS <= MIN_SPAN);
 constexpr int RING_ROWS = 64;
 static_assert(RING_ROWS >= MAX_INTERIOR + 1 + BLOCK_ROWS);
 
-double dot(const double* __restrict a, const double* __restrict b, int length) {
+[[gnu::always_inline]] inline double dot(const double* __restrict a, const double* __restrict b, int length) {
     double s = 0;
 #pragma omp simd reduction(+ : s)
     for (int t = 0; t < length; ++t) s += a[t] * b[t];
     return s;
 }
 
-void addScaled(double* __restrict to, const double* __restrict from, double factor, int length) {
+[[gnu::always_inline]] inline void addScaled(double* __restrict to, const double* __restrict from, double factor,
+                                             int length) {
     for (int t = 0; t < length; ++t) to[t] += factor * from[t];
+}
+
+// Generic internal loops closed by i-j, without the outer mismatch: the inner pair k-l has
+// k - i - 1 = s1 >= 1 and j - l - 1 = s2 >= 1 unpaired beside it (s2 >= 3 when s1 <= 2, the
+// smaller ones being tabulated), and ring row k holds qb times its inner mismatch by l.
+KORVANE_VECTOR_CLONES
+double genericInside(const double* ring, std::size_t line, const loopWeights& w, int i, int j) {
+    double generic = 0.0;
+    const int kLast = std::min(i + MAX_INTERIOR, j - MIN_BRANCH_SPAN);
+    for (int k = i + 2; k <= kLast; ++k) {
+        const int s1 = k - i - 1;
+        const int lFirst = std::max(k + MIN_HAIRPIN + 1, j - 1 - (MAX_INTERIOR - s1));
+        const int genericTop = s1 <= 2 ? j - 4 : j - 2;
+        const int lBase = j - 1 - (MAX_INTERIOR - s1);  // l = lBase + r
+        if (genericTop >= lFirst)
+            generic += dot(ring + static_cast<std::size_t>(k % RING_ROWS) * line + lFirst,
+                           w.genericRising(s1) + (lFirst - lBase), genericTop - lFirst + 1);
+    }
+    return generic;
+}
+
+// The same loops outside: ring row k gathers out times the weight by l.
+KORVANE_VECTOR_CLONES
+void genericOutside(double* ring, std::size_t line, const loopWeights& w, int i, int j, double out) {
+    const int kLast = std::min(i + MAX_INTERIOR, j - MIN_BRANCH_SPAN);
+    for (int k = i + 2; k <= kLast; ++k) {
+        const int s1 = k - i - 1;
+        const int lFirst = std::max(k + MIN_HAIRPIN + 1, j - 1 - (MAX_INTERIOR - s1));
+        const int genericTop = s1 <= 2 ? j - 4 : j - 2;
+        const int lBase = j - 1 - (MAX_INTERIOR - s1);
+        if (genericTop >= lFirst)
+            addScaled(ring + static_cast<std::size_t>(k % RING_ROWS) * line + lFirst,
+                      w.genericRising(s1) + (lFirst - lBase), out, genericTop - lFirst + 1);
+    }
 }
 
 // to_c[t] += factor_c * from[t] for the first C rows.
@@ -141,16 +176,7 @@ double partitionFunction::interiorInside(const loopWeights& w, int i, int j) {
     for (int l = j - 3; l >= lowest; --l) bulges += w.bulgeSize(j - l - 1) * w.terminal(i + 1, l) * qb_[row(i + 1, l)];
     const int highest = std::min(i + 1 + MAX_INTERIOR, j - 1 - MIN_HAIRPIN - 1);
     for (int k = i + 3; k <= highest; ++k) bulges += w.bulgeSize(k - i - 1) * bulgeRow(k)[j - 1];
-    double generic = 0.0;
-    const int kLast = std::min(i + MAX_INTERIOR, j - MIN_BRANCH_SPAN);
-    for (int k = i + 2; k <= kLast; ++k) {
-        const int s1 = k - i - 1;
-        const int lFirst = std::max(k + MIN_HAIRPIN + 1, j - 1 - (MAX_INTERIOR - s1));
-        const int genericTop = s1 <= 2 ? j - 4 : j - 2;
-        const int lBase = j - 1 - (MAX_INTERIOR - s1);  // l = lBase + r
-        if (genericTop >= lFirst)
-            generic += dot(innerRow(k) + lFirst, w.genericRising(s1) + (lFirst - lBase), genericTop - lFirst + 1);
-    }
+    const double generic = genericInside(innerRing_.data(), static_cast<std::size_t>(n_) + 2, w, i, j);
     return special + bulges * w.terminal(i, j) + generic * w.outerMismatch(i, j);
 }
 
@@ -167,16 +193,7 @@ void partitionFunction::interiorOutside(const loopWeights& w, int i, int j, doub
     for (int l = j - 3; l >= lowest; --l) qbOut_[row(i + 1, l)] += bulge * w.bulgeSize(j - l - 1) * w.terminal(i + 1, l);
     const int highest = std::min(i + 1 + MAX_INTERIOR, j - 1 - MIN_HAIRPIN - 1);
     for (int k = i + 3; k <= highest; ++k) bulgeRow(k)[j - 1] += bulge * w.bulgeSize(k - i - 1);
-    const double outer = out * w.outerMismatch(i, j);
-    const int kLast = std::min(i + MAX_INTERIOR, j - MIN_BRANCH_SPAN);
-    for (int k = i + 2; k <= kLast; ++k) {
-        const int s1 = k - i - 1;
-        const int lFirst = std::max(k + MIN_HAIRPIN + 1, j - 1 - (MAX_INTERIOR - s1));
-        const int genericTop = s1 <= 2 ? j - 4 : j - 2;
-        const int lBase = j - 1 - (MAX_INTERIOR - s1);
-        if (genericTop >= lFirst)
-            addScaled(innerRow(k) + lFirst, w.genericRising(s1) + (lFirst - lBase), outer, genericTop - lFirst + 1);
-    }
+    genericOutside(innerRing_.data(), static_cast<std::size_t>(n_) + 2, w, i, j, out * w.outerMismatch(i, j));
 }
 
 void partitionFunction::allocate(int n) {
