@@ -20,15 +20,16 @@ namespace {
 
 // A suffix whose scaled weight leaves e^+-200, or any cell over 1e200, calls for a new sigma:
 // far from overflow, so that nothing computed before the check is lost.
-constexpr double PREFIX_LOG_LIMIT = 200.0;
+constexpr double EXTERIOR_LOG_LIMIT = 200.0;
 constexpr double CELL_LIMIT = 1e200;
 constexpr int MAX_RESCALES = 12;
 constexpr int MIN_SPAN = MIN_HAIRPIN + 1;         // j - i of the closest pair
 constexpr int MIN_BRANCH_SPAN = MIN_HAIRPIN + 2;  // positions a pair with its hairpin covers
-// Rows filled side by side, column by column: a branch pushes from row l + 1 >= i + MIN_SPAN + 1,
-// so up to MIN_SPAN rows never push into one another, and each row of qm is read once for all.
+// Rows filled side by side, column by column: a branch of row i pushes from row l + 1 >= i +
+// MIN_SPAN + 1, so rows closer than that never push into one another, and each row of qm is read
+// once for all of them.
 constexpr int BLOCK_ROWS = 4;
-static_assert(BLOCK_ROWS <= MIN_SPAN);
+static_assert(BLOCK_ROWS <= MIN_SPAN + 1);
 // Inner pairs lie at most MAX_INTERIOR + 1 rows below i, from any row of a block.
 constexpr int RING_ROWS = 64;
 static_assert(RING_ROWS >= MAX_INTERIOR + 1 + BLOCK_ROWS);
@@ -283,10 +284,10 @@ bool partitionFunction::inside() {
                 if (qb[l] != 0.0) z += qb[l] * w.exteriorBranch(i, l) * suffix_[l + 1];
             suffix_[i] = z;
             const double logZ = std::log(z);
-            if (!std::isfinite(logZ) || std::abs(logZ) > PREFIX_LOG_LIMIT || !(cellMax[r] <= CELL_LIMIT)) {
-                const double drift = std::isfinite(logZ) && std::abs(logZ) > PREFIX_LOG_LIMIT ? logZ
+            if (!std::isfinite(logZ) || std::abs(logZ) > EXTERIOR_LOG_LIMIT || !(cellMax[r] <= CELL_LIMIT)) {
+                const double drift = std::isfinite(logZ) && std::abs(logZ) > EXTERIOR_LOG_LIMIT ? logZ
                                      : std::isfinite(cellMax[r]) && cellMax[r] > 0            ? std::log(cellMax[r])
-                                                                                              : PREFIX_LOG_LIMIT * 4;
+                                                                                              : EXTERIOR_LOG_LIMIT * 4;
                 sigma_ *= std::exp(-drift / (n - i + 1));
                 return false;
             }
