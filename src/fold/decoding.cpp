@@ -29,15 +29,18 @@ std::vector<int> maximumExpectedAccuracy(int n, std::span<const pairProbability>
     }
     std::vector<double> best(start, 0.0);
     auto at = [&](int i, int j) -> double& { return best[base[i] + static_cast<std::size_t>(j)]; };
-    for (int i = n; i >= 1; --i)
-        for (int j = i; j <= n; ++j) {
-            double value = at(i + 1, j) + unpaired[i];
-            for (const candidate& c : from[i]) {
-                if (c.partner > j) break;
-                value = std::max(value, c.weight + at(i + 1, c.partner - 1) + at(c.partner + 1, j));
-            }
-            at(i, j) = value;
+    // A row at a time, each candidate pair over all the row's ends at once: the same sums and
+    // maxima as cell by cell, in an order that streams whole rows.
+    for (int i = n; i >= 1; --i) {
+        double* to = &at(i, 0);
+        const double* below = &at(i + 1, 0);
+        for (int j = i; j <= n; ++j) to[j] = below[j] + unpaired[i];
+        for (const candidate& c : from[i]) {
+            const double base = c.weight + at(i + 1, c.partner - 1);
+            const double* after = &at(c.partner + 1, 0);
+            for (int j = c.partner; j <= n; ++j) to[j] = std::max(to[j], base + after[j]);
         }
+    }
     std::vector<std::pair<int, int>> spans{{1, n}};
     while (!spans.empty()) {
         auto [i, j] = spans.back();

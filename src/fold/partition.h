@@ -4,8 +4,11 @@
 //
 // Tables hold scaled values: a quantity over positions i..j is stored times sigma^(j-i+1),
 // sigma chosen from the sequence's own free energy per nucleotide, so that values stay near 1
-// whatever the length. The inside pass runs by columns and starts again with a corrected sigma
-// when a prefix drifts far from 1.
+// whatever the length. The inside pass runs by rows from the 3' end and starts again with a
+// corrected sigma when a suffix drifts far from 1.
+//
+// Multibranch segments are split at their first branch, and each pair's share is pushed along
+// the rows of later segments, so only pairable cells cost a pass over a row (as in mfe.cpp).
 
 #include <cstddef>
 #include <cstdint>
@@ -55,26 +58,33 @@ private:
     double sigma_ = 1.0;  // scale per nucleotide
     double logZ_ = 0.0;
     int rescales_ = 0;
-    // Row-major triangles (row i holds j = i-1..n): index rowBase_[i] + j.
+    // Row-major triangles, rows 1..n+1 (row i holds j = i-1..n): index rowBase_[i] + j.
     std::vector<std::size_t> rowBase_;
-    // Column-major triangles (column j holds i = 1..j): index colBase_[j] + i.
-    std::vector<std::size_t> colBase_;
-    std::vector<double> qb_, qm_, qm1_;     // pair closed, >= 1 branch, branch at i then unpaired
-    std::vector<double> qbOut_, qmOut_, qm1Out_;  // outside values, already divided by Z
-    // Inside: qb times the pair's mismatch as the inner pair of an internal loop. Outside: the
-    // generic internal loops' share of qbOut, still to be multiplied by that mismatch.
-    std::vector<double> inner_;
-    std::vector<double> prefix_;            // exterior loop over 1..j, [0] = 1
-    std::vector<double> unpairedPower_;     // (multibranch unpaired weight)^m
+    // Pair i-j closed; i..j of a multibranch loop with one branch or more; with two or more.
+    std::vector<double> qb_, qm_, qs_;
+    std::vector<double> qbOut_, qmOut_;  // outside values, already divided by Z
+    // Row i at i mod RING. Inside: qb times the pair's mismatch as the inner pair of
+    // an internal loop. Outside: the generic internal loops' share of qbOut, still to be
+    // multiplied by that mismatch.
+    std::vector<double> innerRing_;
+    // The same for bulges on the 5' side (which reach down a column): qb times the terminal
+    // penalty, then the outside share.
+    std::vector<double> bulgeRing_;
+    std::vector<double> suffix_;         // exterior loop over i..n, [n + 1] = 1
+    std::vector<double> suffixOut_;
+    std::vector<double> unpairedPower_;  // (multibranch unpaired weight)^m
     std::vector<double> unpaired_;
-    std::vector<double> prefixOut_;
+    // Rows of a block: two-or-more sums with the first branch at the row's start, their outside,
+    // and the outside of the two-or-more segments.
+    std::vector<double> more_, moreOut_, twoOut_;
 
     std::size_t row(int i, int j) const { return rowBase_[i] + static_cast<std::size_t>(j); }
-    std::size_t col(int i, int j) const { return colBase_[j] + static_cast<std::size_t>(i); }
+    double* innerRow(int i);
+    double* bulgeRow(int i);
     void allocate(int n);
     bool inside();  // false when the scale must change
     void outside();
-    double interiorInside(const loopWeights& w, int i, int j) const;
+    double interiorInside(const loopWeights& w, int i, int j);
     void interiorOutside(const loopWeights& w, int i, int j, double out);
 };
 

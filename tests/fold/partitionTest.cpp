@@ -3,6 +3,7 @@
 #include <cmath>
 #include <map>
 #include <random>
+#include <span>
 #include <string>
 
 #include "bruteForce.h"
@@ -133,27 +134,51 @@ TEST(PartitionFunction, StaysFiniteOnLongSequences) {
     }
 }
 
-TEST(PartitionFunction, SamplesFollowTheProbabilities) {
-    const rnaSequence s = makeSequence("s", "GGGAAACCCAGGCUUCGGCC");
-    const energyModel m(tablesAt(37.0), s.codes, s.length());
-    partitionFunction pf;
-    pf.compute(m);
-    constexpr int DRAWS = 20000;
-    const auto drawn = pf.sample(DRAWS, 5);
-    ASSERT_EQ(static_cast<int>(drawn.size()), DRAWS);
-    std::map<std::pair<int, int>, int> counts;
-    for (const auto& pairs : drawn) {
-        ASSERT_TRUE(evaluateStructure(m, pairs).allowed);
-        for (int i = 1; i <= m.n; ++i)
-            if (pairs[i] > i) ++counts[{i, pairs[i]}];
+// Pairs within pairs closed by one outer pair: a multibranch loop, the sampler's longest path.
+bool hasMultibranchLoop(std::span<const int> pairs) {
+    const int n = static_cast<int>(pairs.size()) - 1;
+    for (int i = 1; i <= n; ++i) {
+        if (pairs[i] <= i) continue;
+        int branches = 0;
+        for (int p = i + 1; p < pairs[i]; ++p)
+            if (pairs[p] > p) {
+                ++branches;
+                p = pairs[p];
+            }
+        if (branches >= 2) return true;
     }
-    for (int i = 1; i <= m.n; ++i)
-        for (int j = i + 1; j <= m.n; ++j) {
-            const double p = pf.probability(i, j);
-            const double frequency = counts[{i, j}] / static_cast<double>(DRAWS);
-            EXPECT_LE(std::abs(frequency - p), 5 * std::sqrt(p * (1 - p) / DRAWS) + 1e-3) << i << "-" << j;
+    return false;
+}
+
+// The second sequence folds into a multibranch loop in about a tenth of its ensemble.
+TEST(PartitionFunction, SamplesFollowTheProbabilities) {
+    for (const char* letters : {"GGGAAACCCAGGCUUCGGCC", "GGAAGCGAUUCGUCGCAAGCGAUUCGUCGCAAUCC"}) {
+        const rnaSequence s = makeSequence("s", letters);
+        const energyModel m(tablesAt(37.0), s.codes, s.length());
+        partitionFunction pf;
+        pf.compute(m);
+        constexpr int DRAWS = 20000;
+        const auto drawn = pf.sample(DRAWS, 5);
+        ASSERT_EQ(static_cast<int>(drawn.size()), DRAWS);
+        std::map<std::pair<int, int>, int> counts;
+        int multibranch = 0;
+        for (const auto& pairs : drawn) {
+            ASSERT_TRUE(evaluateStructure(m, pairs).allowed) << letters;
+            multibranch += hasMultibranchLoop(pairs);
+            for (int i = 1; i <= m.n; ++i)
+                if (pairs[i] > i) ++counts[{i, pairs[i]}];
         }
-    EXPECT_EQ(pf.sample(3, 9), pf.sample(3, 9));
+        for (int i = 1; i <= m.n; ++i)
+            for (int j = i + 1; j <= m.n; ++j) {
+                const double p = pf.probability(i, j);
+                const double frequency = counts[{i, j}] / static_cast<double>(DRAWS);
+                EXPECT_LE(std::abs(frequency - p), 5 * std::sqrt(p * (1 - p) / DRAWS) + 1e-3) << letters << " " << i << "-" << j;
+            }
+        if (s.length() > 30) {
+            EXPECT_GT(multibranch, DRAWS / 20) << letters;
+        }
+        EXPECT_EQ(pf.sample(3, 9), pf.sample(3, 9));
+    }
 }
 
 double objective(std::span<const int> pairs, const partitionFunction& pf, double gamma) {
