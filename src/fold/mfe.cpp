@@ -9,13 +9,7 @@
 
 #include "energy/loopTermsOf.h"
 
-// The kernel below carries most of the work; an AVX-512 or AVX2 copy is picked at load time
-// where the processor has one, so the binary stays portable.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define KORVANE_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
-#else
-#define KORVANE_VECTOR_CLONES
-#endif
+#include "fold/vectorClones.h"
 
 namespace korvane::fold {
 
