@@ -14,43 +14,19 @@
 #include <vector>
 
 #include "layout/layout.h"
+#include "layoutTestSupport.h"
 
 namespace {
 
 using korvane::layout::planarLayout;
 using korvane::layout::point;
+using korvane::testing::distanceToSegment;
+using korvane::testing::segmentsCross;
+using korvane::testing::randomNested;
 
 constexpr int DEFAULT_STRUCTURES = 100;
 constexpr int TIMED_LENGTH = 3000;
 constexpr int TIMED_RUNS = 21;
-
-// Helices of 2 to 8 pairs, hairpins of at least 3, a 35% chance of an unpaired nucleotide at
-// each free place (the same generator as the layout tests).
-std::vector<int> randomNested(std::mt19937& rng, int n) {
-    std::vector<int> pairs(static_cast<size_t>(n) + 1, 0);
-    std::vector<std::pair<int, int>> spans{{1, n}};
-    while (!spans.empty()) {
-        auto [lo, hi] = spans.back();
-        spans.pop_back();
-        for (int p = lo; p <= hi;) {
-            const int room = hi - p + 1;
-            const int stem = 2 + static_cast<int>(rng() % 7);
-            if (room < 2 * stem + 3 || static_cast<int>(rng() % 100) < 35) {
-                ++p;
-                continue;
-            }
-            const int inner = 3 + static_cast<int>(rng() % static_cast<unsigned>(room - 2 * stem - 2));
-            const int q = p + 2 * stem + inner - 1;
-            for (int s = 0; s < stem; ++s) {
-                pairs[static_cast<size_t>(p + s)] = q - s;
-                pairs[static_cast<size_t>(q - s)] = p + s;
-            }
-            spans.emplace_back(p + stem, q - stem);
-            p = q + 1;
-        }
-    }
-    return pairs;
-}
 
 // Overlapping circle pairs, found through a grid of cells one diameter wide.
 long long overlaps(const planarLayout& drawn) {
@@ -78,31 +54,6 @@ long long overlaps(const planarLayout& drawn) {
     return found;
 }
 
-bool segmentsCross(point a, point b, point c, point d) {
-    auto side = [](point o, point u, point v) { return (u.x - o.x) * (v.y - o.y) - (u.y - o.y) * (v.x - o.x); };
-    const double s1 = side(a, b, c), s2 = side(a, b, d), s3 = side(c, d, a), s4 = side(c, d, b);
-    return ((s1 > 0 && s2 < 0) || (s1 < 0 && s2 > 0)) && ((s3 > 0 && s4 < 0) || (s3 < 0 && s4 > 0));
-}
-
-long long crossingBonds(const planarLayout& drawn) {
-    std::vector<std::pair<point, point>> bonds;
-    for (int p = 1; p < static_cast<int>(drawn.nested.size()); ++p) {
-        const int q = drawn.nested[static_cast<size_t>(p)];
-        if (q > p) bonds.emplace_back(drawn.positions[static_cast<size_t>(p)], drawn.positions[static_cast<size_t>(q)]);
-    }
-    long long found = 0;
-    for (size_t a = 0; a < bonds.size(); ++a)
-        for (size_t b = a + 1; b < bonds.size(); ++b)
-            found += segmentsCross(bonds[a].first, bonds[a].second, bonds[b].first, bonds[b].second);
-    return found;
-}
-
-double distanceToSegment(point c, point a, point b) {
-    const double dx = b.x - a.x, dy = b.y - a.y;
-    const double length2 = dx * dx + dy * dy;
-    const double t = length2 > 0 ? std::clamp(((c.x - a.x) * dx + (c.y - a.y) * dy) / length2, 0.0, 1.0) : 0.0;
-    return std::hypot(c.x - (a.x + t * dx), c.y - (a.y + t * dy));
-}
 
 // Whether some backbone segment (p to p + 1) runs through another nucleotide's circle or crosses
 // another backbone segment or a pair bond. Segments go into every grid cell their box (widened
@@ -176,7 +127,7 @@ int main(int argc, char** argv) {
             const std::vector<int> pairs = randomNested(rng, n);
             const planarLayout drawn = korvane::layout::layOutPlanar(pairs);
             overlapping += overlaps(drawn) > 0;
-            crossed += crossingBonds(drawn) > 0;
+            crossed += !korvane::testing::crossingBonds(drawn).empty();
             faulty += backboneFault(drawn);
             double minX = 0, maxX = 0, minY = 0, maxY = 0;
             for (size_t p = 1; p < drawn.positions.size(); ++p) {
