@@ -17,8 +17,29 @@ constexpr double FEATURE_FLOOR = 1e-14;
 double ensembleCounts::probability(int i, int j) const { return z_ > 0 ? qb_[at(i, j)] * qbBar_[at(i, j)] / z_ : 0.0; }
 
 double ensembleCounts::compute(const realModel& m, const fold::energyModel& cells, const parameterLayout& layout,
-                               std::vector<double>& counts) {
+                               std::vector<double>& counts, std::span<const int> held) {
     const int n = m.n;
+    // Held pairs: a base they pair may take no other partner nor stay unpaired, and no pair
+    // may cross them. For a nested set of held pairs, a pair of two free bases crosses none
+    // exactly when both lie directly in the same held loop.
+    const bool constrained = !held.empty();
+    if (constrained) {
+        enclosing_.assign(n + 1, 0);
+        heldUpTo_.assign(n + 1, 0);
+        std::vector<int> open;
+        for (int p = 1; p <= n; ++p) {
+            heldUpTo_[p] = heldUpTo_[p - 1] + (held[p] != 0);
+            if (held[p] != 0 && held[p] < p && !open.empty()) open.pop_back();
+            enclosing_[p] = open.empty() ? 0 : open.back();
+            if (held[p] > p) open.push_back(p);
+        }
+    }
+    const auto allowed = [&](int i, int j) {
+        if (!m.canPair(i, j)) return false;
+        return !constrained || held[i] == j || (held[i] == 0 && held[j] == 0 && enclosing_[i] == enclosing_[j]);
+    };
+    // Whether bases a..b may all stay unpaired.
+    const auto mayStayUnpaired = [&](int a, int b) { return !constrained || a > b || heldUpTo_[b] == heldUpTo_[a - 1]; };
     n_ = n;
     width_ = n + 2;
     const size_t cellsCount = static_cast<size_t>(width_) * width_;
@@ -31,7 +52,8 @@ double ensembleCounts::compute(const realModel& m, const fold::energyModel& cell
     const double wu = w(m.multiPerUnpaired());
     unpairedPower_.assign(n + 1, 1.0);
     for (int k = 1; k <= n; ++k) unpairedPower_[k] = unpairedPower_[k - 1] * wu;
-    const auto& up = unpairedPower_;
+    // Weight of bases a..b unpaired in a multibranch loop.
+    const auto up = [&](int a, int b) { return mayStayUnpaired(a, b) ? unpairedPower_[b - a + 1] : 0.0; };
 
     // Inside, by span.
     interior_.clear();
@@ -41,11 +63,11 @@ double ensembleCounts::compute(const realModel& m, const fold::energyModel& cell
         for (int i = 1; i + d <= n; ++i) {
             const int j = i + d;
             first_[at(i, j)] = interior_.size();
-            if (m.canPair(i, j)) {
-                double v = w(m.hairpin(i, j));
-                for (int k = i + 1; k <= std::min(i + fold::MAX_INTERIOR + 1, j - fold::MIN_HAIRPIN - 2); ++k) {
+            if (allowed(i, j)) {
+                double v = mayStayUnpaired(i + 1, j - 1) ? w(m.hairpin(i, j)) : 0.0;
+                for (int k = i + 1; k <= std::min(i + fold::MAX_INTERIOR + 1, j - fold::MIN_HAIRPIN - 2) && mayStayUnpaired(i + 1, k - 1); ++k) {
                     const int left = k - i - 1;
-                    for (int l = j - 1; l > k + fold::MIN_HAIRPIN && left + (j - l - 1) <= fold::MAX_INTERIOR; --l) {
+                    for (int l = j - 1; l > k + fold::MIN_HAIRPIN && left + (j - l - 1) <= fold::MAX_INTERIOR && mayStayUnpaired(l + 1, j - 1); --l) {
                         const double inner = qb_[at(k, l)];
                         if (inner == 0.0) continue;
                         const double weight = w(m.interior(i, j, k, l));
@@ -65,15 +87,15 @@ double ensembleCounts::compute(const realModel& m, const fold::energyModel& cell
             if (i == 1 || j == n) continue;
             double m1 = 0;
             for (int l = i + fold::MIN_HAIRPIN + 1; l <= j; ++l)
-                if (qb_[at(i, l)] != 0.0) m1 += qb_[at(i, l)] * branch_[at(i, l)] * up[j - l];
+                if (qb_[at(i, l)] != 0.0) m1 += qb_[at(i, l)] * branch_[at(i, l)] * up(l + 1, j);
             qm1_[byColumn(i, j)] = m1;
             double mm = 0;
-            for (int u = i; u <= j; ++u) mm += (up[u - i] + (u > i ? qm_[at(i, u - 1)] : 0.0)) * qm1_[byColumn(u, j)];
+            for (int u = i; u <= j; ++u) mm += (up(i, u - 1) + (u > i ? qm_[at(i, u - 1)] : 0.0)) * qm1_[byColumn(u, j)];
             qm_[at(i, j)] = mm;
         }
     q_[0] = 1.0;
     for (int j = 1; j <= n; ++j) {
-        double v = q_[j - 1];
+        double v = mayStayUnpaired(j, j) ? q_[j - 1] : 0.0;
         for (int k = 1; k + fold::MIN_HAIRPIN < j; ++k)
             if (qb_[at(k, j)] != 0.0) v += q_[k - 1] * qb_[at(k, j)] * w(m.exteriorBranch(k, j));
         q_[j] = v;
@@ -88,7 +110,7 @@ double ensembleCounts::compute(const realModel& m, const fold::energyModel& cell
     // Outside: the adjoint of every product above, in reverse order.
     qBar_[n] = 1.0;
     for (int j = n; j >= 1; --j) {
-        qBar_[j - 1] += qBar_[j];
+        if (mayStayUnpaired(j, j)) qBar_[j - 1] += qBar_[j];
         for (int k = 1; k + fold::MIN_HAIRPIN < j; ++k) {
             const double inner = qb_[at(k, j)];
             if (inner == 0.0) continue;
@@ -105,16 +127,16 @@ double ensembleCounts::compute(const realModel& m, const fold::energyModel& cell
             if (const double bar = qmBar_[at(i, j)]; bar != 0.0)
                 for (int u = i; u <= j; ++u) {
                     const double branch = qm1_[byColumn(u, j)];
-                    qm1Bar_[byColumn(u, j)] += bar * (up[u - i] + (u > i ? qm_[at(i, u - 1)] : 0.0));
+                    qm1Bar_[byColumn(u, j)] += bar * (up(i, u - 1) + (u > i ? qm_[at(i, u - 1)] : 0.0));
                     if (u > i) qmBar_[at(i, u - 1)] += bar * branch;
-                    const double p = bar * up[u - i] * branch / z_;
+                    const double p = bar * up(i, u - 1) * branch / z_;
                     if (p > FEATURE_FLOOR && u > i) multiUnpairedFeatures(u - i, features_), tally(p);
                 }
             if (const double bar = qm1Bar_[byColumn(i, j)]; bar != 0.0)
                 for (int l = i + fold::MIN_HAIRPIN + 1; l <= j; ++l) {
                     const double inner = qb_[at(i, l)];
                     if (inner == 0.0) continue;
-                    const double wB = branch_[at(i, l)] * up[j - l];
+                    const double wB = branch_[at(i, l)] * up(l + 1, j);
                     qbBar_[at(i, l)] += bar * wB;
                     const double p = bar * inner * wB / z_;
                     if (p > FEATURE_FLOOR) {
@@ -125,7 +147,7 @@ double ensembleCounts::compute(const realModel& m, const fold::energyModel& cell
                 }
             const double bar = qbBar_[at(i, j)];
             if (bar == 0.0 || qb_[at(i, j)] == 0.0) continue;
-            if (const double p = bar * w(m.hairpin(i, j)) / z_; p > FEATURE_FLOOR) hairpinFeatures(cells, i, j, features_), tally(p);
+            if (const double p = mayStayUnpaired(i + 1, j - 1) ? bar * w(m.hairpin(i, j)) / z_ : 0.0; p > FEATURE_FLOOR) hairpinFeatures(cells, i, j, features_), tally(p);
             for (size_t e = first_[at(i, j)]; e < last_[at(i, j)]; ++e) {
                 const auto [k, l, wI] = interior_[e];
                 qbBar_[at(k, l)] += bar * wI;

@@ -4,6 +4,7 @@
 // their adjoint (the outside pass), which gives each loop's probability and with it the
 // loop's features. This is the gradient of ln Z that training needs.
 
+#include <span>
 #include <vector>
 
 #include "fold/model.h"
@@ -22,8 +23,10 @@ public:
     // real scores the ensemble; cells names the features (the same sequence on integer tables,
     // whose cells the layout knows). counts gets size layout.size(), zeroed, then filled with
     // expected counts. Returns ln Z. Throws std::range_error when Z is not finite.
+    // held (n + 1 partner entries, nested; empty for none): the ensemble is then only the
+    // structures holding every one of those pairs.
     double compute(const realModel& real, const fold::energyModel& cells, const parameterLayout& layout,
-                   std::vector<double>& counts);
+                   std::vector<double>& counts, std::span<const int> held = {});
 
     // p(i, j) of the last compute.
     double probability(int i, int j) const;
@@ -32,6 +35,7 @@ private:
     int n_ = 0;
     int width_ = 0;
     double z_ = 0;
+    std::vector<int> enclosing_, heldUpTo_;
     std::vector<double> qb_, qm_, qm1_, qbBar_, qmBar_, qm1Bar_, branch_, q_, qBar_, unpairedPower_;
     loopFeatures features_;
     // The inside pass's interior loops with a non-zero inner pair, kept for the outside pass:

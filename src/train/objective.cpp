@@ -13,8 +13,8 @@ constexpr double TENTHS_PER_KCAL = 10.0;
 }  // namespace
 
 objective::objective(const paramTables& start, const parameterLayout& layout,
-                     const std::vector<const molecule*>& molecules, double lambda, int jobs)
-    : start_(start), layout_(layout), lambda_(lambda), jobs_(std::max(1, jobs)) {
+                     const std::vector<const molecule*>& molecules, double lambda, int jobs, referenceReading reading)
+    : start_(start), layout_(layout), lambda_(lambda), jobs_(std::max(1, jobs)), reading_(reading) {
     for (const molecule* m : molecules) {
         const fold::energyModel model(start, m->sequence.codes, m->sequence.length());
         reducedReference r = reduceReference(model, m->reference);
@@ -37,7 +37,7 @@ double objective::evaluate(const std::vector<double>& theta, std::vector<double>
     std::atomic<int> next{0};
     const auto work = [&] {
         ensembleCounts ensemble;
-        std::vector<double> counts;
+        std::vector<double> counts, held;
         for (int c = next++; c < chunks; c = next++) {
             double value = 0;
             std::vector<double>& g = chunkGradient[c];
@@ -48,10 +48,17 @@ double objective::evaluate(const std::vector<double>& theta, std::vector<double>
                 const auto& s = e.source->sequence;
                 const fold::energyModel cells(start_, s.codes, s.length());
                 const realModel model(*real, s.codes, s.length());
-                const double logZ = ensemble.compute(model, cells, layout_, counts);
-                // -ln P(ref) = beta E(ref) + ln Z; its gradient beta (ref counts - expected counts).
-                value += beta * layout_.energy(e.features, theta, start_) + logZ;
-                layout_.accumulate(e.features, beta, g);
+                if (reading_ == referenceReading::contained) {
+                    // -ln P(ref held) = ln Z - ln Z(ref held); gradient beta (held counts - counts).
+                    const double logHeld = ensemble.compute(model, cells, layout_, held, e.reference);
+                    value -= logHeld;
+                    for (int p = 0; p < parameters; ++p) g[p] += beta * held[p];
+                } else {
+                    // -ln P(ref) = beta E(ref) + ln Z; its gradient beta (ref counts - expected counts).
+                    value += beta * layout_.energy(e.features, theta, start_);
+                    layout_.accumulate(e.features, beta, g);
+                }
+                value += ensemble.compute(model, cells, layout_, counts);
                 for (int p = 0; p < parameters; ++p) g[p] -= beta * counts[p];
             }
             chunkValue[c] = value;

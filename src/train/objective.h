@@ -20,11 +20,18 @@ struct trainingExample {
     loopFeatures features;       // of the reference
 };
 
+// What a reference claims. Consensus structures projected onto one sequence miss pairs that
+// sequence forms: read as the whole structure, they teach the model to pair too little.
+enum class referenceReading {
+    whole,     // P(the structure is exactly the reference)
+    contained  // P(the structure holds every reference pair), other pairs free
+};
+
 class objective {
 public:
     // start: the set training begins from (and is pulled towards); examples are reduced here.
     objective(const paramTables& start, const parameterLayout& layout, const std::vector<const molecule*>& molecules,
-              double lambda, int jobs);
+              double lambda, int jobs, referenceReading reading = referenceReading::whole);
 
     // Value at theta; gradient resized and filled.
     double evaluate(const std::vector<double>& theta, std::vector<double>& gradient) const;
@@ -39,6 +46,7 @@ private:
     std::vector<trainingExample> examples_;
     double lambda_;
     int jobs_;
+    referenceReading reading_;
     int crossing_ = 0;
     int unformable_ = 0;
 };

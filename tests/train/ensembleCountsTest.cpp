@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -58,6 +59,68 @@ TEST(EnsembleCounts, EqualSumsOverEveryStructure) {
             ASSERT_NEAR(counts[p], expected[p] / z, 1e-9) << layout.name(p) << " " << letters;
         for (int i = 1; i <= n; ++i)
             for (int j = i + 1; j <= n; ++j) ASSERT_NEAR(ensemble.probability(i, j), pairs[i * (n + 1) + j] / z, 1e-10);
+    }
+}
+
+// Holding pairs restricts the sums to the structures containing them: a few pairs of a random
+// structure of the ensemble are held, the rest of the sequence folds freely.
+TEST(EnsembleCounts, HeldPairsSumOverTheStructuresHoldingThem) {
+    const auto turner = loadParameterSet("turner1999");
+    const parameterLayout layout(*turner);
+    std::mt19937 random(19);
+    std::vector<double> theta = layout.initial();
+    for (double& x : theta) x += std::uniform_real_distribution<double>(-5, 5)(random);
+    auto real = realCopy(*turner);
+    layout.write(theta, *real);
+    const double beta = 1.0 / (10.0 * static_cast<double>(real->rtKcal));
+    ensembleCounts ensemble;
+    int tried = 0;
+    while (tried < 10) {
+        std::string letters;
+        for (int p = 0; p < 15 + tried % 4; ++p) letters += "GGCCAU"[random() % 6];
+        const rnaSequence s = makeSequence("r", letters);
+        const int n = s.length();
+        const fold::energyModel cells(*turner, s.codes, n);
+        const realModel m(*real, s.codes, n);
+        const auto energyOf = [&](std::span<const int> structure, double& e) {
+            e = 0;
+            bool allowed = true;
+            fold::forEachLoopTerm(m, structure, [&](double term, int, int) {
+                allowed = allowed && term < INFINITE;
+                e += term;
+            });
+            return allowed;
+        };
+        std::vector<std::vector<int>> all;
+        testing::forEachStructure(cells, [&](std::span<const int> structure) {
+            double e;
+            if (energyOf(structure, e) && std::count_if(structure.begin(), structure.end(), [](int x) { return x; }) >= 4)
+                all.emplace_back(structure.begin(), structure.end());
+        });
+        if (all.empty()) continue;
+        ++tried;
+        std::vector<int> held = all[random() % all.size()];
+        for (int i = 1; i <= n; ++i)  // keep about half of its pairs
+            if (held[i] > i && random() % 2) held[held[i]] = 0, held[i] = 0;
+
+        std::vector<double> counts;
+        const double logZ = ensemble.compute(m, cells, layout, counts, held);
+        double z = 0;
+        std::vector<double> expected(layout.size(), 0.0);
+        testing::forEachStructure(cells, [&](std::span<const int> structure) {
+            double e;
+            for (int i = 1; i <= n; ++i)
+                if (held[i] != 0 && structure[i] != held[i]) return;
+            if (!energyOf(structure, e)) return;
+            const double weight = std::exp(-beta * e);
+            z += weight;
+            loopFeatures f;
+            structureFeatures(cells, structure, f);
+            layout.accumulate(f, weight, expected);
+        });
+        ASSERT_NEAR(logZ, std::log(z), 1e-10) << letters;
+        for (int p = 0; p < layout.size(); ++p)
+            ASSERT_NEAR(counts[p], expected[p] / z, 1e-9) << layout.name(p) << " " << letters;
     }
 }
 

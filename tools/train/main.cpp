@@ -17,9 +17,14 @@ int main(int argc, char** argv) {
     app.add_option("--max-length", s.maxLength, "molecules longer than this are left out (default 400)")
         ->check(CLI::PositiveNumber);
     app.add_option("-j,--jobs", s.jobs, "threads")->check(CLI::PositiveNumber);
+    std::string reference = "contained";
+    app.add_option("--reference", reference,
+                   "what a reference claims: 'contained', its pairs are in the structure (default), or 'whole', it is the structure")
+        ->check(CLI::IsMember({"contained", "whole"}));
     app.add_flag("--resume", s.resume, "continue from the checkpoint in --out");
     app.set_version_flag("--version", std::string("korvane-train ") + korvane::KORVANE_VERSION);
     CLI11_PARSE(app, argc, argv);
+    s.referenceWhole = reference == "whole";
     for (int a = 0; a < argc; ++a) s.commandLine += (a ? " " : "") + std::string(argv[a]);
     return korvane::train::runTraining(s, std::cerr);
 }

@@ -132,7 +132,8 @@ int runTraining(const trainingSettings& s, std::ostream& log) {
         const parameterTexts texts = parameterSetTexts(s.init, false);
         const auto start = readSet(texts);
         const parameterLayout layout(*start);
-        const objective f(*start, layout, train, s.lambda, s.jobs);
+        const objective f(*start, layout, train, s.lambda, s.jobs,
+                          s.referenceWhole ? referenceReading::whole : referenceReading::contained);
         fs::create_directories(s.out);
         log << "korvane-train: " << train.size() << " train and " << valid.size() << " valid molecules of at most "
             << maxLength << " nt; " << layout.size() << " parameters; references reduced by " << f.crossingDropped()
@@ -215,6 +216,7 @@ int runTraining(const trainingSettings& s, std::ostream& log) {
                    << " valid molecules of at most " << maxLength << " nt; FNV-1a digest of names, sequences and"
                    << " reference pairs " << digest << ")\n"
                    << "- start and pull: " << s.init << ", lambda " << s.lambda << "\n"
+                   << "- likelihood: P(structure " << (s.referenceWhole ? "is" : "holds") << " the reference)\n"
                    << "- iterations asked: " << s.iterations << "; written: iteration " << bestIteration
                    << ", the best mean mea F1 on the valid molecules (" << bestF1 << ")\n"
                    << "- time: " << seconds << " s with " << s.jobs << " threads\n"

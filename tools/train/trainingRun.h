@@ -17,6 +17,7 @@ struct trainingSettings {
     int maxLength = 400;
     int jobs = 1;
     bool resume = false;
+    bool referenceWhole = false;  // read each reference as the whole structure, not pairs it holds
     std::string commandLine;    // for the provenance file
 };
 
