@@ -66,7 +66,8 @@ std::unique_ptr<paramTables> loadParameterSet(const std::string& nameOrFolder, d
             throw parameterError("the built-in parameter set " + nameOrFolder + " does not load");
         if (adjust) {
             if (!builtinTexts(*set, true, texts, names))
-                throw parameterError("the parameter set " + nameOrFolder + " has no enthalpies for other temperatures");
+                throw parameterError("the parameter set " + nameOrFolder +
+                                     " is defined at 37 C only: it has no enthalpies to take it to another temperature");
             auto enthalpy = makeParamTables();
             if (readParameterTexts(texts, names, *enthalpy) == 0)
                 throw parameterError("the enthalpies of the built-in set " + nameOrFolder + " do not load");

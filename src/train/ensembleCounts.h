@@ -28,15 +28,39 @@ public:
     double compute(const realModel& real, const fold::energyModel& cells, const parameterLayout& layout,
                    std::vector<double>& counts, std::span<const int> held = {});
 
+    // As compute, and the expected gain of a structure whose pairs (i, j) each gain
+    // pairGain[i * (n + 1) + j], with gainCounts[p] = E[gain count_p] - E[gain] E[count_p]: the
+    // expected gain's gradient is -beta gainCounts.
+    double computeGain(const realModel& real, const fold::energyModel& cells, const parameterLayout& layout,
+                       std::vector<double>& counts, std::span<const double> pairGain, std::vector<double>& gainCounts,
+                       double& expectedGain);
+
     // p(i, j) of the last compute.
     double probability(int i, int j) const;
 
+    struct gainValue {
+        double a = 0;  // weight
+        double b = 0;  // weight times gain
+    };
+
 private:
+    template <typename V>
+    struct grids {
+        std::vector<V> qb, qm, qm1, qbBar, qmBar, qm1Bar, q, qBar;
+        V z{};
+    };
+    template <typename V>
+    double run(grids<V>& g, const realModel& real, const fold::energyModel& cells, const parameterLayout& layout,
+               std::vector<double>& counts, std::span<const int> held, std::span<const double> pairGain,
+               std::vector<double>* gainCounts);
+
     int n_ = 0;
     int width_ = 0;
-    double z_ = 0;
+    grids<double> plainGrids_;
+    grids<gainValue> gainGrids_;
+    bool withGain_ = false;
     std::vector<int> enclosing_, heldUpTo_;
-    std::vector<double> qb_, qm_, qm1_, qbBar_, qmBar_, qm1Bar_, branch_, q_, qBar_, unpairedPower_;
+    std::vector<double> branch_, unpairedPower_;
     loopFeatures features_;
     // The inside pass's interior loops with a non-zero inner pair, kept for the outside pass:
     // loops of pair (i, j) are interior_[first_[at(i, j)] .. last_[at(i, j)]).

@@ -13,8 +13,14 @@ constexpr double TENTHS_PER_KCAL = 10.0;
 }  // namespace
 
 objective::objective(const paramTables& start, const parameterLayout& layout,
-                     const std::vector<const molecule*>& molecules, double lambda, int jobs, referenceReading reading)
-    : start_(start), layout_(layout), lambda_(lambda), jobs_(std::max(1, jobs)), reading_(reading) {
+                     const std::vector<const molecule*>& molecules, double lambda, int jobs, double wholeShare, double accuracyWeight, double gamma)
+    : start_(start),
+      layout_(layout),
+      lambda_(lambda),
+      jobs_(std::max(1, jobs)),
+      wholeShare_(wholeShare),
+      accuracyWeight_(accuracyWeight),
+      gamma_(gamma) {
     for (const molecule* m : molecules) {
         const fold::energyModel model(start, m->sequence.codes, m->sequence.length());
         reducedReference r = reduceReference(model, m->reference);
@@ -37,7 +43,7 @@ double objective::evaluate(const std::vector<double>& theta, std::vector<double>
     std::atomic<int> next{0};
     const auto work = [&] {
         ensembleCounts ensemble;
-        std::vector<double> counts, held;
+        std::vector<double> counts, held, pairGain, gainCounts;
         for (int c = next++; c < chunks; c = next++) {
             double value = 0;
             std::vector<double>& g = chunkGradient[c];
@@ -48,17 +54,39 @@ double objective::evaluate(const std::vector<double>& theta, std::vector<double>
                 const auto& s = e.source->sequence;
                 const fold::energyModel cells(start_, s.codes, s.length());
                 const realModel model(*real, s.codes, s.length());
-                if (reading_ == referenceReading::contained) {
-                    // -ln P(ref held) = ln Z - ln Z(ref held); gradient beta (held counts - counts).
-                    const double logHeld = ensemble.compute(model, cells, layout_, held, e.reference);
-                    value -= logHeld;
-                    for (int p = 0; p < parameters; ++p) g[p] += beta * held[p];
-                } else {
-                    // -ln P(ref) = beta E(ref) + ln Z; its gradient beta (ref counts - expected counts).
-                    value += beta * layout_.energy(e.features, theta, start_);
-                    layout_.accumulate(e.features, beta, g);
+                // -ln P(is ref) = beta E(ref) + ln Z, gradient beta (ref counts - counts);
+                // -ln P(holds ref) = ln Z - ln Z(ref held), gradient beta (held counts - counts).
+                if (wholeShare_ > 0) {
+                    value += wholeShare_ * beta * layout_.energy(e.features, theta, start_);
+                    layout_.accumulate(e.features, wholeShare_ * beta, g);
                 }
-                value += ensemble.compute(model, cells, layout_, counts);
+                if (wholeShare_ < 1) {
+                    const double heldShare = 1 - wholeShare_;
+                    value -= heldShare * ensemble.compute(model, cells, layout_, held, e.reference);
+                    for (int p = 0; p < parameters; ++p) g[p] += heldShare * beta * held[p];
+                }
+                if (accuracyWeight_ > 0) {
+                    // A = (unpaired + sum over formed pairs of gain) / best; its gradient is
+                    // -beta gainCounts / best, so accuracyWeight (1 - E[A]) adds + beta ...
+                    const int n = s.length();
+                    const std::vector<int>& r = e.reference;
+                    int unpaired = 0, pairs = 0;
+                    for (int i = 1; i <= n; ++i) r[i] == 0 ? ++unpaired : r[i] > i ? ++pairs : 0;
+                    const double best = 2 * gamma_ * pairs + unpaired;
+                    pairGain.assign(static_cast<size_t>(n + 1) * (n + 1), 0.0);
+                    for (int i = 1; i <= n; ++i)
+                        for (int j = i + 1; j <= n; ++j)
+                            pairGain[static_cast<size_t>(i) * (n + 1) + j] =
+                                (r[i] == j ? 2 * gamma_ : 0.0) - (r[i] == 0) - (r[j] == 0);
+                    double expectedGain = 0;
+                    value += ensemble.computeGain(model, cells, layout_, counts, pairGain, gainCounts, expectedGain);
+                    if (best > 0) {
+                        value += accuracyWeight_ * (1 - (unpaired + expectedGain) / best);
+                        for (int p = 0; p < parameters; ++p) g[p] += accuracyWeight_ * beta * gainCounts[p] / best;
+                    }
+                } else {
+                    value += ensemble.compute(model, cells, layout_, counts);
+                }
                 for (int p = 0; p < parameters; ++p) g[p] -= beta * counts[p];
             }
             chunkValue[c] = value;

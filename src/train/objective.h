@@ -21,17 +21,18 @@ struct trainingExample {
 };
 
 // What a reference claims. Consensus structures projected onto one sequence miss pairs that
-// sequence forms: read as the whole structure, they teach the model to pair too little.
-enum class referenceReading {
-    whole,     // P(the structure is exactly the reference)
-    contained  // P(the structure holds every reference pair), other pairs free
-};
-
+// sequence forms: read as the whole structure, they teach the model to pair too little; read
+// as pairs the structure holds, they say nothing of the bases they leave unpaired. The
+// objective mixes the two: wholeShare of -ln P(the structure is the reference) plus
+// 1 - wholeShare of -ln P(the structure holds every reference pair). Neither is the accuracy
+// that decoding seeks, so accuracyWeight adds accuracyWeight (1 - E[A]), A being what mea
+// maximises (2 gamma per reference pair formed, 1 per reference-unpaired base left unpaired)
+// as a share of its best value.
 class objective {
 public:
     // start: the set training begins from (and is pulled towards); examples are reduced here.
     objective(const paramTables& start, const parameterLayout& layout, const std::vector<const molecule*>& molecules,
-              double lambda, int jobs, referenceReading reading = referenceReading::whole);
+              double lambda, int jobs, double wholeShare = 1.0, double accuracyWeight = 0.0, double gamma = 0.5);
 
     // Value at theta; gradient resized and filled.
     double evaluate(const std::vector<double>& theta, std::vector<double>& gradient) const;
@@ -46,7 +47,9 @@ private:
     std::vector<trainingExample> examples_;
     double lambda_;
     int jobs_;
-    referenceReading reading_;
+    double wholeShare_;
+    double accuracyWeight_;
+    double gamma_;
     int crossing_ = 0;
     int unformable_ = 0;
 };

@@ -75,6 +75,7 @@ TEST(trainingRun, learnsReproduciblyResumesAndWritesALoadableSet) {
     ASSERT_EQ(runTraining(s, resumed), 0) << resumed.str();
     EXPECT_NE(resumed.str().find("resumed after iteration 2"), std::string::npos) << resumed.str();
     EXPECT_NO_THROW(loadParameterSet((root / "one").string()));
+    EXPECT_THROW(loadParameterSet((root / "one").string(), 25.0), parameterError);  // defined at 37 C only
     EXPECT_NE(readAll(root / "one" / "PROVENANCE.md").find("iterations asked: 3"), std::string::npos);
 
     s.data = (root / "missing").string();

@@ -34,9 +34,15 @@ TEST(EnsembleCounts, EqualSumsOverEveryStructure) {
         const realModel m(*real, s.codes, n);
         std::vector<double> counts;
         const double logZ = ensemble.compute(m, cells, layout, counts);
+        // A gain per pair, and the same pass carrying it.
+        std::vector<double> pairGain((n + 1) * (n + 1));
+        for (double& x : pairGain) x = std::uniform_real_distribution<double>(-2, 2)(random);
+        std::vector<double> gainedCounts, gainCounts;
+        double expectedGain = 0;
+        const double gainedLogZ = ensemble.computeGain(m, cells, layout, gainedCounts, pairGain, gainCounts, expectedGain);
 
-        double z = 0;
-        std::vector<double> expected(layout.size(), 0.0);
+        double z = 0, gainSum = 0;
+        std::vector<double> expected(layout.size(), 0.0), withGain(layout.size(), 0.0);
         std::vector<double> pairs((n + 1) * (n + 1), 0.0);
         testing::forEachStructure(cells, [&](std::span<const int> structure) {
             double e = 0;
@@ -51,12 +57,21 @@ TEST(EnsembleCounts, EqualSumsOverEveryStructure) {
             loopFeatures f;
             structureFeatures(cells, structure, f);
             layout.accumulate(f, weight, expected);
+            double g = 0;
             for (int i = 1; i <= n; ++i)
-                if (structure[i] > i) pairs[i * (n + 1) + structure[i]] += weight;
+                if (structure[i] > i) pairs[i * (n + 1) + structure[i]] += weight, g += pairGain[i * (n + 1) + structure[i]];
+            gainSum += weight * g;
+            layout.accumulate(f, weight * g, withGain);
         });
         ASSERT_NEAR(logZ, std::log(z), 1e-10) << letters;
         for (int p = 0; p < layout.size(); ++p)
             ASSERT_NEAR(counts[p], expected[p] / z, 1e-9) << layout.name(p) << " " << letters;
+        ASSERT_NEAR(gainedLogZ, logZ, 1e-12);
+        ASSERT_NEAR(expectedGain, gainSum / z, 1e-9) << letters;
+        for (int p = 0; p < layout.size(); ++p) {
+            ASSERT_NEAR(gainedCounts[p], counts[p], 1e-12);
+            ASSERT_NEAR(gainCounts[p], withGain[p] / z - gainSum / z * expected[p] / z, 1e-9) << layout.name(p);
+        }
         for (int i = 1; i <= n; ++i)
             for (int j = i + 1; j <= n; ++j) ASSERT_NEAR(ensemble.probability(i, j), pairs[i * (n + 1) + j] / z, 1e-10);
     }

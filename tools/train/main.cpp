@@ -17,14 +17,16 @@ int main(int argc, char** argv) {
     app.add_option("--max-length", s.maxLength, "molecules longer than this are left out (default 400)")
         ->check(CLI::PositiveNumber);
     app.add_option("-j,--jobs", s.jobs, "threads")->check(CLI::PositiveNumber);
-    std::string reference = "contained";
-    app.add_option("--reference", reference,
-                   "what a reference claims: 'contained', its pairs are in the structure (default), or 'whole', it is the structure")
-        ->check(CLI::IsMember({"contained", "whole"}));
+    app.add_option("--whole-share", s.wholeShare,
+                   "share of the likelihood that reads each reference as the whole structure; the rest reads it as pairs "
+                   "the structure holds (default 0)")
+        ->check(CLI::Range(0.0, 1.0));
+    app.add_option("--accuracy-weight", s.accuracyWeight,
+                   "weight of 1 - the expected accuracy of the reference (what mea maximises) beside the likelihood (default 0)")
+        ->check(CLI::NonNegativeNumber);
     app.add_flag("--resume", s.resume, "continue from the checkpoint in --out");
     app.set_version_flag("--version", std::string("korvane-train ") + korvane::KORVANE_VERSION);
     CLI11_PARSE(app, argc, argv);
-    s.referenceWhole = reference == "whole";
     for (int a = 0; a < argc; ++a) s.commandLine += (a ? " " : "") + std::string(argv[a]);
     return korvane::train::runTraining(s, std::cerr);
 }

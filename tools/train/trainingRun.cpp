@@ -9,13 +9,16 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <sstream>
 #include <thread>
 
 #include "engine/engine.h"
+#include "fold/decoding.h"
 #include "thermo/parameterSets.h"
 #include "thermo/parameterWriter.h"
 #include "train/dataset.h"
+#include "train/ensembleCounts.h"
 #include "train/objective.h"
 
 namespace korvane::train {
@@ -50,39 +53,73 @@ std::unique_ptr<paramTables> readSet(const parameterTexts& texts) {
     return tables;
 }
 
-// Mean F1 (exact pairs) of mea structures under the tables, over molecules.
-double meanF1(const std::vector<const molecule*>& molecules, const paramTables& tables, int jobs) {
-    std::vector<double> f1(molecules.size(), 0.0);
+// F1 of exact pairs; two empty structures agree fully.
+double pairF1(std::span<const int> predicted, std::span<const int> known) {
+    int found = 0, reference = 0, both = 0;
+    for (size_t i = 1; i < known.size(); ++i) {
+        if (predicted[i] > static_cast<int>(i)) ++found;
+        if (known[i] > static_cast<int>(i)) ++reference;
+        if (predicted[i] > static_cast<int>(i) && predicted[i] == known[i]) ++both;
+    }
+    if (found == 0 && reference == 0) return 1.0;
+    if (both == 0) return 0.0;
+    const double sensitivity = static_cast<double>(both) / reference;
+    const double ppv = static_cast<double>(both) / found;
+    return 2 * sensitivity * ppv / (sensitivity + ppv);
+}
+
+// Mean over molecules of score(k, thread's scratch), on jobs threads.
+template <typename Scratch, typename Score>
+double meanOver(size_t count, int jobs, Score score) {
+    std::vector<double> values(count, 0.0);
     std::atomic<size_t> next{0};
     const auto work = [&] {
-        foldWorkspace workspace;
-        foldOptions options;
-        options.algorithm = foldAlgorithm::mea;
-        for (size_t k = next++; k < molecules.size(); k = next++) {
-            const molecule& m = *molecules[k];
-            const foldResult r = foldSequence(m.sequence, tables, options, workspace);
-            int predicted = 0, known = 0, both = 0;
-            for (int i = 1; i <= m.sequence.length(); ++i) {
-                if (r.pairs[i] > i) ++predicted;
-                if (m.reference[i] > i) ++known;
-                if (r.pairs[i] > i && r.pairs[i] == m.reference[i]) ++both;
-            }
-            if (predicted == 0 && known == 0) {
-                f1[k] = 1.0;
-            } else if (both > 0) {
-                const double sensitivity = static_cast<double>(both) / known;
-                const double ppv = static_cast<double>(both) / predicted;
-                f1[k] = 2 * sensitivity * ppv / (sensitivity + ppv);
-            }
-        }
+        Scratch scratch;
+        for (size_t k = next++; k < count; k = next++) values[k] = score(k, scratch);
     };
     std::vector<std::thread> threads;
     for (int t = 1; t < jobs; ++t) threads.emplace_back(work);
     work();
     for (auto& t : threads) t.join();
     double sum = 0;
-    for (double x : f1) sum += x;
-    return molecules.empty() ? 0.0 : sum / static_cast<double>(molecules.size());
+    for (double x : values) sum += x;
+    return count == 0 ? 0.0 : sum / static_cast<double>(count);
+}
+
+// Mean F1 of the mea structures korvane-fold gives under the tables.
+double meanF1(const std::vector<const molecule*>& molecules, const paramTables& tables, int jobs) {
+    foldOptions options;
+    options.algorithm = foldAlgorithm::mea;
+    return meanOver<foldWorkspace>(molecules.size(), jobs, [&](size_t k, foldWorkspace& workspace) {
+        const molecule& m = *molecules[k];
+        return pairF1(foldSequence(m.sequence, tables, options, workspace).pairs, m.reference);
+    });
+}
+
+// The same decoding from the probabilities of real-valued tables, so that the F1 of unrounded
+// parameters can be set beside that of the same parameters rounded to tenths.
+double meanF1Real(const std::vector<const molecule*>& molecules, const realTables& real, const paramTables& cells,
+                  const parameterLayout& layout, int jobs) {
+    constexpr double LISTED_FLOOR = 1e-6;
+    const double gamma = foldOptions{}.gamma;
+    return meanOver<ensembleCounts>(molecules.size(), jobs, [&](size_t k, ensembleCounts& ensemble) {
+        const molecule& m = *molecules[k];
+        const int n = m.sequence.length();
+        const fold::energyModel named(cells, m.sequence.codes, n);
+        const realModel model(real, m.sequence.codes, n);
+        std::vector<double> counts;
+        ensemble.compute(model, named, layout, counts);
+        std::vector<fold::pairProbability> listed;
+        std::vector<double> unpaired(n + 1, 1.0);
+        for (int i = 1; i <= n; ++i)
+            for (int j = i + fold::MIN_HAIRPIN + 1; j <= n; ++j)
+                if (const double p = ensemble.probability(i, j); p >= LISTED_FLOOR) {
+                    listed.push_back({i, j, p});
+                    unpaired[i] -= p;
+                    unpaired[j] -= p;
+                }
+        return pairF1(fold::withinModel(fold::maximumExpectedAccuracy(n, listed, unpaired, gamma)), m.reference);
+    });
 }
 
 void writeAtomically(const fs::path& path, const std::string& text) {
@@ -132,8 +169,7 @@ int runTraining(const trainingSettings& s, std::ostream& log) {
         const parameterTexts texts = parameterSetTexts(s.init, false);
         const auto start = readSet(texts);
         const parameterLayout layout(*start);
-        const objective f(*start, layout, train, s.lambda, s.jobs,
-                          s.referenceWhole ? referenceReading::whole : referenceReading::contained);
+        const objective f(*start, layout, train, s.lambda, s.jobs, s.wholeShare, s.accuracyWeight, foldOptions{}.gamma);
         fs::create_directories(s.out);
         log << "korvane-train: " << train.size() << " train and " << valid.size() << " valid molecules of at most "
             << maxLength << " nt; " << layout.size() << " parameters; references reduced by " << f.crossingDropped()
@@ -196,16 +232,17 @@ int runTraining(const trainingSettings& s, std::ostream& log) {
 
         for (int p = 0; p < n; ++p) theta[p] = best[p];
         layout.write(theta, *rounded);
+        // What storing in tenths costs: the same decoding from unrounded and rounded parameters.
+        auto exact = realCopy(*start);
+        layout.write(theta, *exact);
+        const double unroundedF1 = meanF1Real(valid, *exact, *start, layout, s.jobs);
+        const double roundedF1 = meanF1Real(valid, *realCopy(*rounded), *start, layout, s.jobs);
+        log << "korvane-train: valid F1 (mea) " << unroundedF1 << " unrounded, " << roundedF1 << " in tenths\n";
         const parameterTexts learned = rewriteParameterTexts(texts, *rounded);
         for (int k = 0; k < PARAMETER_FILE_COUNT; ++k)
             writeAtomically(fs::path(s.out) / (std::string(PARAMETER_FILE_NAMES[k]) + ".dat"), learned[k]);
-        // Enthalpies are the start set's: the learned free energies are defined at 37 C.
-        try {
-            const parameterTexts enthalpies = parameterSetTexts(s.init, true);
-            for (int k = 0; k < PARAMETER_FILE_COUNT; ++k)
-                writeAtomically(fs::path(s.out) / (std::string(PARAMETER_FILE_NAMES[k]) + ".dh"), enthalpies[k]);
-        } catch (const parameterError&) {
-        }
+        // No enthalpies: the start set's would give the learned free energies a temperature
+        // dependence nobody measured, so a learned set is defined at 37 C only.
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         char digest[32];
         std::snprintf(digest, sizeof digest, "%016" PRIx64, digestOf(molecules));
@@ -216,11 +253,14 @@ int runTraining(const trainingSettings& s, std::ostream& log) {
                    << " valid molecules of at most " << maxLength << " nt; FNV-1a digest of names, sequences and"
                    << " reference pairs " << digest << ")\n"
                    << "- start and pull: " << s.init << ", lambda " << s.lambda << "\n"
-                   << "- likelihood: P(structure " << (s.referenceWhole ? "is" : "holds") << " the reference)\n"
+                   << "- likelihood: " << s.wholeShare << " of ln P(structure is the reference), the rest ln P(structure"
+                   << " holds the reference pairs); expected accuracy weight " << s.accuracyWeight << "\n"
                    << "- iterations asked: " << s.iterations << "; written: iteration " << bestIteration
                    << ", the best mean mea F1 on the valid molecules (" << bestF1 << ")\n"
                    << "- time: " << seconds << " s with " << s.jobs << " threads\n"
-                   << "- enthalpies: those of " << s.init << " (the free energies are learned at 37 C)\n";
+                   << "- storing in tenths of kcal/mol: valid mea F1 " << roundedF1 << " against " << unroundedF1
+                   << " unrounded\n"
+                   << "- defined at 37 C only: no enthalpies (the free energies are learned at 37 C)\n";
         writeAtomically(fs::path(s.out) / PROVENANCE, provenance.str());
         log << "korvane-train: the learned set (iteration " << bestIteration << ", valid F1 " << bestF1 << ") is in "
             << s.out << " (" << seconds << " s)\n";

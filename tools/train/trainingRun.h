@@ -17,7 +17,8 @@ struct trainingSettings {
     int maxLength = 400;
     int jobs = 1;
     bool resume = false;
-    bool referenceWhole = false;  // read each reference as the whole structure, not pairs it holds
+    double wholeShare = 0.0;      // of the likelihood reading each reference as the whole structure
+    double accuracyWeight = 0.0;  // of 1 - the expected mea accuracy beside the likelihood
     std::string commandLine;    // for the provenance file
 };
 
