@@ -188,6 +188,19 @@ def test_bad_sequences_raise_value_error():
         korvane.fold_many(["GGGGAAAACCCC"], jobs=0)
 
 
+@needs_fold
+def test_learned_set_folds_as_korvane_fold_and_only_at_37_degrees():
+    expected = run_fold(SAMPLES, "--algorithm", "mfe", "--params", "learned")
+    for (title, sequence), (brackets, energy, _, _) in zip(SAMPLES, expected):
+        result = korvane.fold(sequence, algorithm="mfe", params="learned")
+        assert (result.structure, "%.2f" % result.energy) == (brackets, "%.2f" % energy), title
+        assert korvane.energy(sequence, brackets, model="mfe", params="learned") == pytest.approx(energy), title
+    assert korvane.fold(TRNA, algorithm="mfe", params="learned").energy != korvane.fold(
+        TRNA, algorithm="mfe", params="turner2004").energy
+    with pytest.raises(ValueError, match="defined at 37 C only"):
+        korvane.fold(TRNA, algorithm="mfe", params="learned", temperature=25.0)
+
+
 def test_bad_names_raise_value_error():
     with pytest.raises(ValueError, match="unknown algorithm 'fast'"):
         korvane.fold("GGGGAAAACCCC", algorithm="fast")

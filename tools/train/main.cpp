@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
                    "the structure holds (default 0)")
         ->check(CLI::Range(0.0, 1.0));
     app.add_option("--accuracy-weight", s.accuracyWeight,
-                   "weight of 1 - the expected accuracy of the reference (what mea maximises) beside the likelihood (default 0)")
+                   "weight of 1 - the expected accuracy of the reference (what mea maximises) beside the likelihood (default 20)")
         ->check(CLI::NonNegativeNumber);
     app.add_flag("--resume", s.resume, "continue from the checkpoint in --out");
     app.set_version_flag("--version", std::string("korvane-train ") + korvane::KORVANE_VERSION);

@@ -29,6 +29,7 @@ namespace fs = std::filesystem;
 using vector = Eigen::VectorXd;
 
 constexpr const char* CHECKPOINT = "checkpoint.tsv";
+constexpr const char* BEST = "best.tsv";  // the iteration of best valid F1 so far, kept across --resume
 constexpr const char* PROVENANCE = "PROVENANCE.md";
 constexpr std::uint64_t FNV_OFFSET = 14695981039346656037ULL;
 constexpr std::uint64_t FNV_PRIME = 1099511628211ULL;
@@ -132,23 +133,25 @@ void writeAtomically(const fs::path& path, const std::string& text) {
     fs::rename(temporary, path);
 }
 
-void saveCheckpoint(const fs::path& folder, int iteration, const parameterLayout& layout, const vector& x) {
-    std::string text = "# korvane-train checkpoint\niteration\t" + std::to_string(iteration) + "\n";
+void saveCheckpoint(const fs::path& path, int iteration, double f1, const parameterLayout& layout, const vector& x) {
     char value[64];
+    std::snprintf(value, sizeof value, "%.17g", f1);
+    std::string text = "# korvane-train checkpoint\niteration\t" + std::to_string(iteration) + "\t" + value + "\n";
     for (int p = 0; p < layout.size(); ++p) {
         std::snprintf(value, sizeof value, "%.17g", x[p]);
         text += layout.name(p) + "\t" + value + "\n";
     }
-    writeAtomically(folder / CHECKPOINT, text);
+    writeAtomically(path, text);
 }
 
-bool loadCheckpoint(const fs::path& folder, const parameterLayout& layout, vector& x, int& iteration) {
-    std::ifstream in(folder / CHECKPOINT);
+bool loadCheckpoint(const fs::path& path, const parameterLayout& layout, vector& x, int& iteration, double& f1) {
+    std::ifstream in(path);
     if (!in) return false;
     std::string line;
     std::getline(in, line);
     std::getline(in, line);
-    iteration = std::stoi(line.substr(line.find('\t') + 1));
+    std::istringstream fields(line.substr(line.find('\t') + 1));
+    fields >> iteration >> f1;
     for (int p = 0; p < layout.size(); ++p) {
         if (!std::getline(in, line) || line.substr(0, line.rfind('\t')) != layout.name(p))
             throw std::runtime_error("the checkpoint does not match this layout at " + layout.name(p));
@@ -171,6 +174,7 @@ int runTraining(const trainingSettings& s, std::ostream& log) {
         const parameterLayout layout(*start);
         const objective f(*start, layout, train, s.lambda, s.jobs, s.wholeShare, s.accuracyWeight, foldOptions{}.gamma);
         fs::create_directories(s.out);
+        if (!s.resume) fs::remove(fs::path(s.out) / BEST);  // another run's
         log << "korvane-train: " << train.size() << " train and " << valid.size() << " valid molecules of at most "
             << maxLength << " nt; " << layout.size() << " parameters; references reduced by " << f.crossingDropped()
             << " crossing and " << f.unformableDropped() << " unformable pairs\n";
@@ -179,7 +183,9 @@ int runTraining(const trainingSettings& s, std::ostream& log) {
         vector x(n);
         for (int p = 0; p < n; ++p) x[p] = layout.initial()[p];
         int done = 0;
-        if (s.resume && loadCheckpoint(s.out, layout, x, done)) log << "korvane-train: resumed after iteration " << done << "\n";
+        double ignoredF1 = 0;
+        if (s.resume && loadCheckpoint(fs::path(s.out) / CHECKPOINT, layout, x, done, ignoredF1))
+            log << "korvane-train: resumed after iteration " << done << "\n";
 
         std::vector<double> theta(n), gradient;
         auto rounded = readSet(texts);
@@ -207,6 +213,13 @@ int runTraining(const trainingSettings& s, std::ostream& log) {
         int bestIteration = done;
         vector best = x;
         log << done << "\t" << fx << "\t" << g.norm() << "\t" << bestF1 << "\n" << std::flush;
+        {
+            vector earlier(n);
+            int iteration = 0;
+            double f1 = 0;
+            if (s.resume && loadCheckpoint(fs::path(s.out) / BEST, layout, earlier, iteration, f1) && f1 > bestF1)
+                bestF1 = f1, bestIteration = iteration, best = earlier;
+        }
         direction = -g;
         double step = 1.0 / direction.norm();
         for (int k = done + 1; k <= s.iterations; ++k) {
@@ -222,8 +235,11 @@ int runTraining(const trainingSettings& s, std::ostream& log) {
             }
             const double f1 = validF1(x);
             log << k << "\t" << fx << "\t" << g.norm() << "\t" << f1 << "\n" << std::flush;
-            if (f1 > bestF1) bestF1 = f1, bestIteration = k, best = x;
-            saveCheckpoint(s.out, k, layout, x);
+            if (f1 > bestF1) {
+                bestF1 = f1, bestIteration = k, best = x;
+                saveCheckpoint(fs::path(s.out) / BEST, k, f1, layout, x);
+            }
+            saveCheckpoint(fs::path(s.out) / CHECKPOINT, k, f1, layout, x);
             if (g.norm() <= param.epsilon) break;
             curvature.add_correction(x - xp, g - gp);
             curvature.apply_Hv(g, -1.0, direction);

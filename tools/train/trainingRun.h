@@ -18,7 +18,7 @@ struct trainingSettings {
     int jobs = 1;
     bool resume = false;
     double wholeShare = 0.0;      // of the likelihood reading each reference as the whole structure
-    double accuracyWeight = 0.0;  // of 1 - the expected mea accuracy beside the likelihood
+    double accuracyWeight = 20.0;  // of 1 - the expected mea accuracy beside the likelihood
     std::string commandLine;    // for the provenance file
 };
 
