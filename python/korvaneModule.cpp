@@ -66,6 +66,11 @@ foldOptions optionsFor(const std::string& algorithm) {
     return options;
 }
 
+// The named set, or korvane-fold's default for the algorithm.
+std::string setFor(const std::string& params, foldAlgorithm algorithm, double temperature) {
+    return params.empty() ? defaultParameterSet(algorithm != foldAlgorithm::greedy, temperature) : params;
+}
+
 // Items of fold_many: a sequence, or a (title, sequence) pair.
 std::vector<rnaSequence> sequencesOf(const py::iterable& items) {
     std::vector<rnaSequence> sequences;
@@ -92,7 +97,7 @@ std::vector<rnaSequence> sequencesOf(const py::iterable& items) {
 foldedStructure fold(const std::string& letters, const std::string& algorithm, const std::string& params,
                      double temperature, const std::string& title) {
     const foldOptions options = optionsFor(algorithm);
-    const auto tables = cachedParameterSet(params, temperature);
+    const auto tables = cachedParameterSet(setFor(params, options.algorithm, temperature), temperature);
     const rnaSequence sequence = sequenceOf(title, letters);
     const py::gil_scoped_release unlocked;
     foldWorkspace workspace;
@@ -103,7 +108,7 @@ std::vector<foldedStructure> foldManyOf(const py::iterable& items, int jobs, con
                                         const std::string& params, double temperature) {
     if (jobs < 1) throw py::value_error("jobs must be at least 1");
     const foldOptions options = optionsFor(algorithm);
-    const auto tables = cachedParameterSet(params, temperature);
+    const auto tables = cachedParameterSet(setFor(params, options.algorithm, temperature), temperature);
     const std::vector<rnaSequence> sequences = sequencesOf(items);
     const py::gil_scoped_release unlocked;
     return foldMany(sequences, *tables, options, jobs);
@@ -118,7 +123,8 @@ double energy(const std::string& letters, const std::string& brackets, const std
         throw py::value_error(error.what());
     }
     const scoredStructure scored = readDotBracketRecord("", letters, brackets);
-    const auto tables = cachedParameterSet(params, temperature);
+    const auto tables = cachedParameterSet(
+        params.empty() ? defaultParameterSet(chosen == scoringModel::mfe, temperature) : params, temperature);
     const std::string why = modelFault(chosen, *tables, scored);
     if (!why.empty()) throw py::value_error(why);
     return evaluateStructure(chosen, *tables, scored) / TENTHS_PER_KCAL;
@@ -142,7 +148,7 @@ py::array_t<double> bpp(const std::string& letters, const std::string& algorithm
                         double temperature) {
     foldOptions options = optionsFor(algorithm);
     options.probabilities = true;
-    const auto tables = cachedParameterSet(params, temperature);
+    const auto tables = cachedParameterSet(setFor(params, options.algorithm, temperature), temperature);
     const rnaSequence sequence = sequenceOf("", letters);
     foldResult result;
     {
@@ -274,18 +280,18 @@ PYBIND11_MODULE(_korvane, module) {
                    folded.structure + "', energy=" + py::repr(py::float_(folded.energy)).cast<std::string>() + ")";
         });
 
-    module.def("fold", &fold, "sequence"_a, "algorithm"_a = DEFAULT_ALGORITHM, "params"_a = DEFAULT_PARAMETER_SET,
+    module.def("fold", &fold, "sequence"_a, "algorithm"_a = DEFAULT_ALGORITHM, "params"_a = "",
                "temperature"_a = DEFAULT_CELSIUS, "title"_a = "",
                "Folds one sequence (letters ACGUTXN, either case) as korvane-fold does; returns a FoldResult.\n"
                "A sequence in which nothing can pair is the open chain of energy 0.");
     module.def("fold_many", &foldManyOf, "sequences"_a, "jobs"_a = 1, "algorithm"_a = DEFAULT_ALGORITHM,
-               "params"_a = DEFAULT_PARAMETER_SET, "temperature"_a = DEFAULT_CELSIUS,
+               "params"_a = "", "temperature"_a = DEFAULT_CELSIUS,
                "Folds every sequence (a str, or a (title, sequence) tuple) on up to jobs threads; returns the\n"
                "FoldResults in input order, each equal to fold's.");
     module.def("energy", &energy, "sequence"_a, "structure"_a, "model"_a = DEFAULT_ENERGY_MODEL,
-               "params"_a = DEFAULT_PARAMETER_SET, "temperature"_a = DEFAULT_CELSIUS,
+               "params"_a = "", "temperature"_a = DEFAULT_CELSIUS,
                "Free energy in kcal/mol of a nested dot-bracket structure, as korvane-eval computes it.");
-    module.def("bpp", &bpp, "sequence"_a, "algorithm"_a = DEFAULT_ALGORITHM, "params"_a = DEFAULT_PARAMETER_SET,
+    module.def("bpp", &bpp, "sequence"_a, "algorithm"_a = DEFAULT_ALGORITHM, "params"_a = "",
                "temperature"_a = DEFAULT_CELSIUS,
                "Base-pair probabilities as an (n + 1) x (n + 1) NumPy array indexed by 1-based positions.\n"
                "Raises NotImplementedError while the engine computes none.");

@@ -23,8 +23,10 @@ int parseCommandLine(int argc, const char* const* argv, foldSettings& settings, 
                    "greedy (stem assembly, the default), mfe (minimum free energy), mea, threshknot")
         ->transform(CLI::CheckedTransformer(algorithms, CLI::ignore_case));
     std::string setsHelp = "parameter set: a built-in name (";
-    for (const std::string& name : builtinParameterSets()) setsHelp += name + (name == DEFAULT_PARAMETER_SET ? ", the default; " : "; ");
-    setsHelp += "...) or a folder of the nineteen .dat files (and .dh files for other temperatures)";
+    for (const std::string& name : builtinParameterSets()) setsHelp += name + "; ";
+    setsHelp += "...) or a folder of the nineteen .dat files (and .dh files for other temperatures). Default: " +
+                defaultParameterSet(false) + " for greedy; " + defaultParameterSet(true) +
+                " for mfe, mea and threshknot at 37 C, " + defaultParameterSet(true, 0.0) + " at other temperatures";
     app.add_option("-p,--params", settings.parameterSet, setsHelp);
     app.add_option("-T,--temperature", settings.celsius, "folding temperature in degrees Celsius (default 37)")
         ->check(CLI::Range(-50.0, 150.0));

@@ -21,7 +21,7 @@ enum class drawingLayout { radiate, arc };
 struct foldSettings {
     std::vector<std::string> inputs;  // "-" is standard input; none means standard input
     foldOptions engine;
-    std::string parameterSet = "turner1999";
+    std::string parameterSet;  // empty: defaultParameterSet for the algorithm and temperature
     double celsius = 37.0;
     int jobs = 1;
     std::size_t maxLength = std::numeric_limits<std::size_t>::max();

@@ -13,7 +13,10 @@ int main(int argc, char** argv) {
     if (parsed != cli::GO_ON) return parsed;
     std::unique_ptr<paramTables> tables;
     try {
-        tables = loadParameterSet(settings.parameterSet, settings.celsius);
+        const bool exact = settings.engine.algorithm != foldAlgorithm::greedy;
+        tables = loadParameterSet(
+            settings.parameterSet.empty() ? defaultParameterSet(exact, settings.celsius) : settings.parameterSet,
+            settings.celsius);
     } catch (const parameterError& error) {
         std::cerr << "korvane-fold: " << error.what() << '\n';
         return cli::EXIT_USAGE;

@@ -17,6 +17,8 @@ constexpr double KELVIN_AT_ZERO_CELSIUS = 273.15;
 // Beyond these the enthalpy extrapolation is meaningless for RNA in water.
 constexpr double LOWEST_CELSIUS = -50.0;
 constexpr double HIGHEST_CELSIUS = 150.0;
+constexpr const char* LEARNED_SET = "learned";
+constexpr const char* PUBLISHED_EXACT_SET = "turner2004";
 
 const detail::embeddedParameterSet* findBuiltin(const std::string& name) {
     for (int s = 0; s < detail::EMBEDDED_PARAMETER_SET_COUNT; ++s)
@@ -44,6 +46,12 @@ std::string knownSets() {
 }
 
 }  // namespace
+
+std::string defaultParameterSet(bool exactModel, double celsius) {
+    if (!exactModel) return DEFAULT_PARAMETER_SET;
+    const bool at37 = std::abs(celsius + KELVIN_AT_ZERO_CELSIUS - STANDARD_TEMPERATURE) < TEMPERATURE_TOLERANCE;
+    return at37 && findBuiltin(LEARNED_SET) != nullptr ? LEARNED_SET : PUBLISHED_EXACT_SET;
+}
 
 std::vector<std::string> builtinParameterSets() {
     std::vector<std::string> names;

@@ -18,6 +18,11 @@ struct parameterError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The set used where none is named. The greedy assembly keeps the batch program's Turner 1999.
+// The exact algorithms and their model take the learned set, which folds the held-out molecules
+// best (README, bench/RESULTS.md), at 37 C where it is defined, and Turner 2004 elsewhere.
+std::string defaultParameterSet(bool exactModel, double celsius = DEFAULT_CELSIUS);
+
 // Names of the sets built into the binary, default first.
 std::vector<std::string> builtinParameterSets();
 

@@ -236,7 +236,7 @@ TEST(foldCli, mfeBlocksPrintTheOptimum) {
     const auto result = runFold(dir.root, "--algorithm mfe", input);
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "");
-    const auto tables = korvane::loadParameterSet("turner1999");
+    const auto tables = korvane::loadParameterSet(korvane::defaultParameterSet(true));
     korvane::fold::mfeWorkspace workspace;
     std::string expected;
     for (std::size_t r = 0; r < letters.size(); ++r) {

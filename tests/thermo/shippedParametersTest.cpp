@@ -5,6 +5,7 @@
 #include <string>
 
 #include "thermo/parameterReader.h"
+#include "thermo/parameterSets.h"
 #include "thermo/thermoLoader.h"
 
 using namespace korvane;
@@ -118,4 +119,15 @@ TEST(shippedParameters, OneByNAndTwoByThreeMismatchesEqualTheInternalOnes) {
         EXPECT_EQ(t->tstacki23, t->tstacki) << kelvin;
         EXPECT_EQ(t->hexaloopCount, 0) << kelvin;
     }
+}
+
+// The learned set is defined at 37 C only: the exact algorithms' default falls back to the
+// published Turner 2004 elsewhere, and asking for it elsewhere by name is an error.
+TEST(shippedParameters, TheLearnedSetIsTheExactDefaultAt37COnly) {
+    EXPECT_EQ(defaultParameterSet(false), DEFAULT_PARAMETER_SET);
+    EXPECT_EQ(defaultParameterSet(false, 25.0), DEFAULT_PARAMETER_SET);
+    EXPECT_EQ(defaultParameterSet(true), "learned");
+    EXPECT_EQ(defaultParameterSet(true, 25.0), "turner2004");
+    EXPECT_NO_THROW(loadParameterSet(defaultParameterSet(true, 25.0), 25.0));
+    EXPECT_THROW(loadParameterSet("learned", 25.0), parameterError);
 }

@@ -30,7 +30,7 @@ void usage(std::ostream& out) {
         << "\n"
         << "  --dat DIR        the folder of the nineteen parameter files\n"
         << "  --model mfe      score with the model korvane-fold --algorithm mfe minimises\n"
-        << "  --params NAME    with --model mfe: a built-in set (default " << korvane::DEFAULT_PARAMETER_SET
+        << "  --params NAME    with --model mfe: a built-in set (default " << korvane::defaultParameterSet(true)
         << ") or a folder of the files\n"
         << "  --help       this text\n"
         << "  --version    the version\n";
@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
     if (!model.empty()) {
         std::unique_ptr<korvane::paramTables> tables;
         try {
-            tables = korvane::loadParameterSet(params.empty() ? korvane::DEFAULT_PARAMETER_SET : params);
+            tables = korvane::loadParameterSet(params.empty() ? korvane::defaultParameterSet(true) : params);
         } catch (const korvane::parameterError& error) {
             std::cerr << PROGRAM << ": " << error.what() << "\n";
             return EXIT_USAGE;

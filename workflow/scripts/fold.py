@@ -89,7 +89,9 @@ def run(shardPath, originPath, settings, threads, outputs):
     scratch = outputs["structures"] + ".files"
     shutil.rmtree(scratch, ignore_errors=True)
     command = [settings["korvane_fold"], "--quiet", "-j", str(threads), "--algorithm", settings["algorithm"],
-               "--params", settings["params"], "--temperature", repr(settings["temperature"])]
+               "--temperature", repr(settings["temperature"])]
+    if settings["params"]:  # empty: korvane-fold's own default for the algorithm
+        command += ["--params", settings["params"]]
     folders = {}
     for kind in ("ct", "svg"):
         if settings[kind]:
