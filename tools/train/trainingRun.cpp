@@ -160,6 +160,23 @@ bool loadCheckpoint(const fs::path& path, const parameterLayout& layout, vector&
     return true;
 }
 
+// The processor model and memory of this machine, for the provenance; "unknown" where the
+// system does not say.
+std::string machineDescription() {
+    std::string model = "unknown processor", memory;
+    std::ifstream cpu("/proc/cpuinfo");
+    for (std::string line; std::getline(cpu, line);)
+        if (line.rfind("model name", 0) == 0 && line.find(':') != std::string::npos) {
+            model = line.substr(line.find(':') + 2);
+            break;
+        }
+    std::ifstream mem("/proc/meminfo");
+    std::string key;
+    long long kilobytes = 0;
+    if (mem >> key >> kilobytes && key == "MemTotal:") memory = ", " + std::to_string(kilobytes / (1024 * 1024)) + " GB";
+    return std::to_string(std::thread::hardware_concurrency()) + " hardware threads, " + model + memory;
+}
+
 }  // namespace
 
 int runTraining(const trainingSettings& s, std::ostream& log) {
@@ -274,6 +291,7 @@ int runTraining(const trainingSettings& s, std::ostream& log) {
                    << "- iterations asked: " << s.iterations << "; written: iteration " << bestIteration
                    << ", the best mean mea F1 on the valid molecules (" << bestF1 << ")\n"
                    << "- time: " << seconds << " s with " << s.jobs << " threads\n"
+                   << "- machine: " << machineDescription() << "\n"
                    << "- storing in tenths of kcal/mol: valid mea F1 " << roundedF1 << " against " << unroundedF1
                    << " unrounded\n"
                    << "- defined at 37 C only: no enthalpies (the free energies are learned at 37 C)\n";
