@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <random>
+#include <string>
 
 #include "../fold/bruteForce.h"
 #include "fold/mfe.h"
@@ -33,7 +34,8 @@ TEST(MovedTables, ExactAlgorithmsStayExactOnArbitraryCells) {
             if (trial % 3 == 0) {
                 letters = testing::shapedLoopLetters(random, *moved);
             } else {
-                for (int p = 0; p < 13 + trial % 6; ++p) letters += (trial % 3 == 1 ? "GGCCAU" : "ACGU")[random() % (trial % 3 == 1 ? 6 : 4)];
+                const std::string alphabet = trial % 3 == 1 ? "GGCCAU" : "ACGU";
+                for (int p = 0; p < 13 + trial % 6; ++p) letters += alphabet[random() % alphabet.size()];
             }
             const rnaSequence s = makeSequence("m", letters);
             const fold::energyModel m(*moved, s.codes, s.length());
