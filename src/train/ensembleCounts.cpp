@@ -164,10 +164,10 @@ double ensembleCounts::run(grids<V>& g, const realModel& m, const fold::energyMo
     if (!std::isfinite(weightOf(z)) || weightOf(z) <= 0) throw std::range_error("the partition function left double range");
 
     // A loop of weight x (structures holding it over all) adds x / Z of its features to the
-    // counts and, with a gain, the eps part of x / Z to the gain counts.
+    // counts and, with a gain, the eps part of x / Z to the gain counts. Callers have already
+    // left out loops below FEATURE_FLOOR.
     const auto tally = [&](const V& x) {
         const V p = x / z;
-        if (weightOf(p) <= FEATURE_FLOOR) return features_.clear();
         layout.accumulate(features_, weightOf(p), counts);
         if constexpr (std::is_same_v<V, gain>) layout.accumulate(features_, p.b, *gainCounts);
         features_.clear();

@@ -66,8 +66,8 @@ double objective::evaluate(const std::vector<double>& theta, std::vector<double>
                     for (int p = 0; p < parameters; ++p) g[p] += heldShare * beta * held[p];
                 }
                 if (accuracyWeight_ > 0) {
-                    // A = (unpaired + sum over formed pairs of gain) / best; its gradient is
-                    // -beta gainCounts / best, so accuracyWeight (1 - E[A]) adds + beta ...
+                    // A = (unpaired + sum over formed pairs of gain) / best, whose gradient is
+                    // -beta gainCounts / best: accuracyWeight (1 - E[A]) adds its negation.
                     const int n = s.length();
                     const std::vector<int>& r = e.reference;
                     int unpaired = 0, pairs = 0;
